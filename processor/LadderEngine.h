@@ -1,0 +1,74 @@
+#pragma once
+
+#include <juce_dsp/juce_dsp.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+/** Four-stage zero-delay ladder filter with saturating input and feedback, low/high cutoff
+    shaping and a low-cutoff ring tone. All filter arithmetic is 64-bit; audio is 32-bit.
+
+    The processor writes the settings fields before each block and drives the oversampler
+    itself; the engine owns the oversampler so that prepare and reset cover it too.
+*/
+class LadderEngine
+{
+public:
+    static constexpr int maxChannels = 8;
+
+    /** Builds the 2x oversampler and coefficient buffer for this rate and block size and
+        clears the filter. Never call it concurrently with process. */
+    void prepare (double newSampleRate, int maximumBlockSize, int channelCount);
+
+    /** Clears the filter memory and the oversampler; the cutoff smoother lands on cutoffHz. */
+    void reset();
+
+    /** Filters the block in place; rate is the rate the block runs at (the host rate, or
+        twice it on the oversampled path). */
+    void process (juce::dsp::AudioBlock<float> block, double rate);
+
+    // Settings, written by the processor just before process.
+    double sampleRate = 44100.0;
+    std::uint64_t numChannels = 2;
+    float cutoffHz = 20000.0f;
+    float resonanceAmount = 0.0f;
+    float driveGain = 1.0f;
+    float makeupGainDb = 0.0f;
+    std::int32_t modeIndex = 0;
+    std::int32_t slopeIndex = 2;
+    bool oversamplingOn = true;
+
+    std::unique_ptr<juce::dsp::Oversampling<float>> oversampler;
+
+    using ChannelState = std::array<double, maxChannels>;
+    ChannelState stage1 {}, stage2 {}, stage3 {}, stage4 {};
+    ChannelState lastOutput {};
+    ChannelState ringPhase {};
+    ChannelState ringEnvelope {};
+
+    std::vector<double> coefficients;
+    double smoothedCutoffHz = 20000.0;
+
+    /** The terms computed once per block from the settings and the processing rate. */
+    struct BlockTerms
+    {
+        double targetCutoff, shapingLow, shapingLowSquared, ringAmount, ringPhaseStep;
+        double feedbackGain, loopSaturation, summingBlend, outputGain;
+    };
+
+    static BlockTerms computeBlockTerms (double cutoff, double resonance, double drive,
+                                         double makeupDb, double rate);
+
+private:
+    void advanceCutoffSmoother (double targetCutoff, double rate, size_t numSamples);
+
+    template <int Mode, int Slope>
+    void processChannel (float* samples, size_t numSamples, size_t channel, const BlockTerms& terms);
+
+    template <int Mode>
+    void processChannelForMode (float* samples, size_t numSamples, size_t channel, const BlockTerms& terms);
+
+    void clearChannelIfNotFinite (size_t channel);
+};

@@ -1,0 +1,210 @@
+#include "processor/TessalineAudioProcessor.h"
+#include "processor/ParameterIds.h"
+
+#include <cmath>
+
+namespace
+{
+    juce::ParameterID parameterId (const char* id)   { return { id, ParameterIds::versionHint }; }
+
+    /** Truncates a raw choice value to its index; anything unusable maps to -1. */
+    int truncatedIndex (float rawValue) noexcept
+    {
+        return (rawValue > -1000.0f && rawValue < 1000.0f) ? (int) rawValue : -1;
+    }
+
+    /** Clamps to [low, high]; NaN (only reachable through a damaged state) lands on low. */
+    float clampedSetting (float value, float low, float high) noexcept
+    {
+        return value >= low ? std::min (value, high) : low;
+    }
+
+    /** A NaN or infinity would otherwise poison the oversampler's filters for good. */
+    void replaceNonFiniteSamples (juce::dsp::AudioBlock<float> block) noexcept
+    {
+        for (size_t channel = 0; channel < block.getNumChannels(); ++channel)
+        {
+            auto* samples = block.getChannelPointer (channel);
+
+            for (size_t n = 0; n < block.getNumSamples(); ++n)
+                if (! std::isfinite (samples[n]))
+                    samples[n] = 0.0f;
+        }
+    }
+}
+
+//==============================================================================
+TessalineAudioProcessor::TessalineAudioProcessor()
+    : AudioProcessor (BusesProperties()
+                          .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      apvts (*this, nullptr, "PARAMETERS", createParameterLayout()),
+      raw { apvts.getRawParameterValue (ParameterIds::cutoff),
+            apvts.getRawParameterValue (ParameterIds::resonance),
+            apvts.getRawParameterValue (ParameterIds::drive),
+            apvts.getRawParameterValue (ParameterIds::makeupGain),
+            apvts.getRawParameterValue (ParameterIds::oversampling),
+            apvts.getRawParameterValue (ParameterIds::mode),
+            apvts.getRawParameterValue (ParameterIds::slope) }
+{
+}
+
+TessalineAudioProcessor::~TessalineAudioProcessor() = default;
+
+juce::AudioProcessorValueTreeState::ParameterLayout TessalineAudioProcessor::createParameterLayout()
+{
+    juce::NormalisableRange<float> cutoffRange (20.0f, 20000.0f, 0.1f);
+    cutoffRange.setSkewForCentre (1000.0f);
+
+    juce::AudioProcessorValueTreeState::ParameterLayout layout;
+
+    layout.add (std::make_unique<juce::AudioParameterFloat> (parameterId (ParameterIds::cutoff), "Cutoff", cutoffRange, 20000.0f),
+                std::make_unique<juce::AudioParameterFloat> (parameterId (ParameterIds::resonance), "Resonance", 0.0f, 0.75f, 0.0f),
+                std::make_unique<juce::AudioParameterFloat> (parameterId (ParameterIds::drive), "Drive", 1.0f, 10.0f, 1.0f),
+                std::make_unique<juce::AudioParameterFloat> (parameterId (ParameterIds::makeupGain), "Makeup Gain", 0.0f, 6.0f, 0.0f),
+                std::make_unique<juce::AudioParameterChoice> (parameterId (ParameterIds::mode), "Filter Mode",
+                                                              juce::StringArray { "LowPass", "HighPass", "BandPass" }, 0),
+                std::make_unique<juce::AudioParameterChoice> (parameterId (ParameterIds::slope), "Filter Slope",
+                                                              juce::StringArray { "6 dB/oct", "18 dB/oct", "24 dB/oct" }, 2),
+                std::make_unique<juce::AudioParameterChoice> (parameterId (ParameterIds::oversampling), "Oversampling",
+                                                              juce::StringArray { "Off", "2x" }, 1));
+    return layout;
+}
+
+//==============================================================================
+const juce::String TessalineAudioProcessor::getName() const   { return "Tessaline"; }
+
+void TessalineAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
+{
+    engine.prepare (sampleRate, maximumExpectedSamplesPerBlock, getTotalNumOutputChannels());
+    preparedBlockSize = std::max (1, maximumExpectedSamplesPerBlock);
+}
+
+void TessalineAudioProcessor::releaseResources()
+{
+    engine.reset();
+}
+
+void TessalineAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    for (auto channel = getTotalNumInputChannels(); channel < getTotalNumOutputChannels(); ++channel)
+        buffer.clear (channel, 0, buffer.getNumSamples());
+
+    applyParameterSnapshot();
+
+    juce::dsp::AudioBlock<float> block (buffer);
+    replaceNonFiniteSamples (block);
+    processInPreparedChunks (block);
+}
+
+void TessalineAudioProcessor::applyParameterSnapshot()
+{
+    const auto cutoff = raw.cutoff->load();
+    const auto resonance = raw.resonance->load();
+    const auto drive = raw.drive->load();
+    const auto makeupGain = raw.makeupGain->load();
+    const auto oversampling = truncatedIndex (raw.oversampling->load());
+    const auto mode = truncatedIndex (raw.mode->load());
+    const auto slope = truncatedIndex (raw.slope->load());
+
+    engine.cutoffHz = clampedSetting (cutoff, 20.0f, (float) (0.49 * engine.sampleRate));
+    engine.resonanceAmount = clampedSetting (resonance, 0.0f, 0.99f);
+    engine.driveGain = clampedSetting (drive, 1.0f, 10.0f);
+    engine.makeupGainDb = clampedSetting (makeupGain, 0.0f, 6.0f);
+    engine.modeIndex = (mode == 1 || mode == 2) ? mode : 0;
+    engine.slopeIndex = (slope == 0 || slope == 1) ? slope : 2;
+
+    const bool wantOversampling = oversampling == 1;
+
+    if (wantOversampling != engine.oversamplingOn)
+    {
+        engine.oversamplingOn = wantOversampling;
+        engine.reset();
+    }
+}
+
+void TessalineAudioProcessor::processInPreparedChunks (juce::dsp::AudioBlock<float> block)
+{
+    // The oversampler only has room for the block size it was prepared with; a host that sends
+    // more gets its block filtered in pieces.
+    const auto chunkSize = preparedBlockSize > 0 ? (size_t) preparedBlockSize : block.getNumSamples();
+
+    if (chunkSize == 0)
+    {
+        processChunk (block);
+        return;
+    }
+
+    for (size_t start = 0; start < block.getNumSamples(); start += chunkSize)
+        processChunk (block.getSubBlock (start, std::min (chunkSize, block.getNumSamples() - start)));
+}
+
+void TessalineAudioProcessor::processChunk (juce::dsp::AudioBlock<float> chunk)
+{
+    auto* oversampler = engine.oversampler.get();
+
+    if (engine.oversamplingOn && oversampler != nullptr && chunk.getNumChannels() <= engine.numChannels)
+    {
+        auto up = oversampler->processSamplesUp (chunk);
+        engine.process (up, 2.0 * engine.sampleRate);
+        oversampler->processSamplesDown (chunk);
+    }
+    else
+    {
+        engine.process (chunk, engine.sampleRate);
+    }
+}
+
+double TessalineAudioProcessor::getTailLengthSeconds() const   { return 0.0; }
+bool TessalineAudioProcessor::acceptsMidi() const               { return false; }
+bool TessalineAudioProcessor::producesMidi() const              { return false; }
+
+//==============================================================================
+juce::AudioProcessorEditor* TessalineAudioProcessor::createEditor()
+{
+    return new juce::GenericAudioProcessorEditor (*this);
+}
+
+bool TessalineAudioProcessor::hasEditor() const   { return true; }
+
+//==============================================================================
+int TessalineAudioProcessor::getNumPrograms()                               { return 1; }
+int TessalineAudioProcessor::getCurrentProgram()                            { return 0; }
+void TessalineAudioProcessor::setCurrentProgram (int)                       {}
+const juce::String TessalineAudioProcessor::getProgramName (int)            { return {}; }
+void TessalineAudioProcessor::changeProgramName (int, const juce::String&)  {}
+
+//==============================================================================
+void TessalineAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    if (auto xml = apvts.copyState().createXml())
+        copyXmlToBinary (*xml, destData);
+}
+
+void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= 0)
+        return;
+
+    if (auto xml = getXmlFromBinary (data, sizeInBytes))
+        if (xml->hasTagName (apvts.state.getType()))
+            apvts.replaceState (juce::ValueTree::fromXml (*xml));
+}
+
+bool TessalineAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto output = layouts.getMainOutputChannelSet();
+
+    if (output != juce::AudioChannelSet::mono() && output != juce::AudioChannelSet::stereo())
+        return false;
+
+    return layouts.getMainInputChannelSet() == output;
+}
+
+//==============================================================================
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new TessalineAudioProcessor();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "processor/LadderEngine.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <atomic>
+
+/** The effect as hosts and the standalone wrapper see it: parameters, bus layout, per-block
+    parameter snapshot, the optional 2x oversampled path and the host state blob. */
+class TessalineAudioProcessor final : public juce::AudioProcessor
+{
+public:
+    TessalineAudioProcessor();
+    ~TessalineAudioProcessor() override;
+
+    static juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
+
+    //==============================================================================
+    const juce::String getName() const override;
+
+    void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using juce::AudioProcessor::processBlock;
+
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+
+    //==============================================================================
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    //==============================================================================
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    //==============================================================================
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    //==============================================================================
+    juce::AudioProcessorValueTreeState apvts;
+    LadderEngine engine;
+
+private:
+    /** Atomic raw values, looked up once so the audio thread never searches by name. */
+    struct RawParameters
+    {
+        std::atomic<float>* cutoff;
+        std::atomic<float>* resonance;
+        std::atomic<float>* drive;
+        std::atomic<float>* makeupGain;
+        std::atomic<float>* oversampling;
+        std::atomic<float>* mode;
+        std::atomic<float>* slope;
+    };
+
+    void applyParameterSnapshot();
+    void processInPreparedChunks (juce::dsp::AudioBlock<float> block);
+    void processChunk (juce::dsp::AudioBlock<float> chunk);
+
+    RawParameters raw;
+    int preparedBlockSize = 0;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TessalineAudioProcessor)
+};

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Tessaline needs on Debian 12. Run as root.
+# Safe to run again: it only calls apt-get when a package is missing.
+set -euo pipefail
+
+packages=(
+    # toolchain
+    cmake g++ make pkg-config ccache
+    # framework and plug-in headers
+    juce-modules-source dpf-source
+    # JUCE's Linux back ends: X11, fonts, ALSA and JACK
+    libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
+    libfreetype-dev libfontconfig1-dev libasound2-dev libjack-jackd2-dev
+    # tests and benchmarks
+    libgtest-dev libbenchmark-dev
+    # headless display, audio server and window tools for the end-to-end tests
+    xvfb xauth x11-utils xdotool jackd2 imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

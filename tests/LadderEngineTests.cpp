@@ -1,0 +1,310 @@
+#include "processor/LadderEngine.h"
+#include "tests/SignalTools.h"
+
+#include <gtest/gtest.h>
+
+#include <complex>
+
+namespace
+{
+    constexpr double rate = 48000.0;
+
+    struct Settings
+    {
+        float cutoff = 1000.0f, resonance = 0.0f, drive = 1.0f, makeupDb = 0.0f;
+        int mode = 0, slope = 2;
+    };
+
+    /** A prepared engine fed mono signals in blocks, the way the processor drives it. */
+    struct EngineHarness
+    {
+        explicit EngineHarness (const Settings& settings, int channels = 1, int blockSize = 512)
+            : maxBlock (blockSize)
+        {
+            apply (settings);
+            engine.prepare (rate, blockSize, channels);
+        }
+
+        void apply (const Settings& s)
+        {
+            engine.cutoffHz = s.cutoff;
+            engine.resonanceAmount = s.resonance;
+            engine.driveGain = s.drive;
+            engine.makeupGainDb = s.makeupDb;
+            engine.modeIndex = s.mode;
+            engine.slopeIndex = s.slope;
+        }
+
+        std::vector<float> run (std::vector<float> samples)
+        {
+            for (size_t start = 0; start < samples.size(); start += (size_t) maxBlock)
+            {
+                float* channels[] = { samples.data() + start };
+                const auto length = std::min ((size_t) maxBlock, samples.size() - start);
+                engine.process (juce::dsp::AudioBlock<float> (channels, 1, length), rate);
+            }
+
+            return samples;
+        }
+
+        LadderEngine engine;
+        int maxBlock;
+    };
+
+    double measuredGainDb (const Settings& settings, double frequency, float amplitude = 1.0e-3f)
+    {
+        EngineHarness harness (settings);
+        const auto input = SignalTools::sine (frequency, rate, 48000, amplitude);
+        return SignalTools::gainDb (input, harness.run (input), frequency, rate, 24000);
+    }
+}
+
+//==============================================================================
+// Small-signal responses of every tap mix, measured at the analog ratios 1/8, 1 and 8 of the
+// cutoff. With resonance 0 the ladder is four identical prewarped one-poles, so the expected
+// levels are those of the ideal responses: they catch a wrong coefficient or a wrong tap mix.
+struct TapResponseCase
+{
+    int mode, slope;
+    double belowDb, atDb, aboveDb;
+};
+
+class TapResponse : public ::testing::TestWithParam<TapResponseCase> {};
+
+TEST_P (TapResponse, MatchesIdealLadderAtBelowAndAboveCutoff)
+{
+    const auto& c = GetParam();
+    const Settings settings { 1000.0f, 0.0f, 1.0f, 0.0f, c.mode, c.slope };
+
+    const std::pair<double, double> points[] = { { 1.0 / 8.0, c.belowDb }, { 1.0, c.atDb }, { 8.0, c.aboveDb } };
+
+    for (auto [ratio, expectedDb] : points)
+        EXPECT_NEAR (measuredGainDb (settings, SignalTools::frequencyForAnalogRatio (ratio, 1000.0, rate)), expectedDb, 0.05)
+            << "mode " << c.mode << " slope " << c.slope << " at ratio " << ratio;
+}
+
+INSTANTIATE_TEST_SUITE_P (EveryModeAndSlope, TapResponse, ::testing::Values (
+    TapResponseCase { 0, 0,  -0.067,  -3.010, -18.129 },
+    TapResponseCase { 0, 1,  -0.202,  -9.031, -54.387 },
+    TapResponseCase { 0, 2,  -0.269, -12.041, -72.517 },
+    TapResponseCase { 1, 0, -18.129,  -3.010,  -0.067 },
+    TapResponseCase { 1, 1, -54.387,  -9.031,  -0.202 },
+    TapResponseCase { 1, 2, -72.517, -12.041,  -0.269 },
+    TapResponseCase { 2, 0, -18.196,  -6.021, -18.196 },
+    TapResponseCase { 2, 1, -12.294,  -5.051, -36.130 },
+    TapResponseCase { 2, 2, -54.455, -12.041, -18.331 }));
+
+TEST (LadderEngine, LowPassFallsAbout24DbPerOctaveAboveCutoff)
+{
+    const Settings settings { 100.0f, 0.0f, 1.0f, 0.0f, 0, 2 };
+    const double drop = measuredGainDb (settings, 1600.0) - measuredGainDb (settings, 3200.0);
+    EXPECT_NEAR (drop, 24.0, 1.5);
+}
+
+TEST (LadderEngine, ResonantLoopMatchesLinearisedFeedbackWithOneSampleDelay)
+{
+    // At 1 kHz none of the cutoff weights act, so K = 3.62 r and small signals see the linear
+    // loop H^4 / (1 + K z^-1 H^4) with H the trapezoidal one-pole.
+    const double resonance = 0.75, cutoff = 1000.0, k = 3.62 * resonance;
+    const double g = std::tan (juce::MathConstants<double>::pi * cutoff / rate);
+
+    for (const double frequency : { 125.0, 700.0, 1000.0, 1300.0, 4000.0 })
+    {
+        const auto z1 = std::polar (1.0, -juce::MathConstants<double>::twoPi * frequency / rate);
+        const auto onePole = g * (1.0 + z1) / ((1.0 + g) - (1.0 - g) * z1);
+        const auto h4 = std::pow (onePole, 4);
+        const double expectedDb = 20.0 * std::log10 (std::abs (h4 / (1.0 + k * z1 * h4)));
+
+        EXPECT_NEAR (measuredGainDb ({ (float) cutoff, (float) resonance, 1.0f, 0.0f, 0, 2 }, frequency), expectedDb, 0.1)
+            << "at " << frequency << " Hz";
+    }
+}
+
+TEST (LadderEngine, SaturatedDcSettlesToTanhOfDrivenInput)
+{
+    // With no resonance the low-pass passes DC unchanged, so a constant input settles on the
+    // input saturator's output tanh(drive x).
+    for (const float drive : { 1.0f, 3.0f })
+        for (const int slope : { 0, 2 })
+        {
+            EngineHarness harness ({ 2000.0f, 0.0f, drive, 0.0f, 0, slope });
+            const auto output = harness.run (std::vector<float> (4800, 0.8f));
+            EXPECT_NEAR (output.back(), std::tanh (drive * 0.8), 1.0e-6) << "drive " << drive << " slope " << slope;
+        }
+}
+
+TEST (LadderEngine, MakeupGainMultipliesTheOutput)
+{
+    const auto input = SignalTools::sine (440.0, rate, 4096, 0.5f);
+    const auto plain = EngineHarness ({ 3000.0f, 0.4f, 2.0f, 0.0f, 0, 2 }).run (input);
+    const auto louder = EngineHarness ({ 3000.0f, 0.4f, 2.0f, 6.0f, 0, 2 }).run (input);
+
+    for (size_t n = 100; n < input.size(); n += 97)
+        EXPECT_NEAR (louder[n], plain[n] * 1.9952623f, 1.0e-5f) << "sample " << n;
+}
+
+//==============================================================================
+TEST (LadderEngine, CutoffSmootherCovers63PercentIn12MillisecondsAndLandsExactly)
+{
+    EngineHarness harness ({ 20000.0f, 0.0f, 1.0f, 0.0f, 0, 2 });
+    EXPECT_EQ (harness.engine.smoothedCutoffHz, 20000.0);
+
+    harness.engine.cutoffHz = 1000.0f;
+    harness.run (std::vector<float> ((size_t) (0.012 * rate), 0.0f));
+
+    const double covered = (20000.0 - harness.engine.smoothedCutoffHz) / 19000.0;
+    EXPECT_NEAR (covered, 1.0 - std::exp (-1.0), 1.0e-3);
+
+    harness.run (std::vector<float> (48000, 0.0f));
+    EXPECT_EQ (harness.engine.smoothedCutoffHz, 1000.0);
+}
+
+TEST (LadderEngine, ResetSnapsTheSmootherToTheCurrentCutoff)
+{
+    EngineHarness harness ({ 20000.0f, 0.0f, 1.0f, 0.0f, 0, 2 });
+    harness.engine.cutoffHz = 300.0f;
+    harness.engine.reset();
+    EXPECT_EQ (harness.engine.smoothedCutoffHz, 300.0);
+}
+
+TEST (LadderEngine, CutoffIsClampedTo20HzAndToJustBelowNyquist)
+{
+    const auto input = SignalTools::sine (50.0, rate, 9600, 0.3f);
+
+    struct ClampCase { float requested, effective; };
+
+    for (const auto& c : { ClampCase { 5.0f, 20.0f }, ClampCase { 30000.0f, (float) (0.49 * rate) } })
+    {
+        const auto requested = EngineHarness ({ c.requested, 0.3f, 1.0f, 0.0f, 0, 2 }).run (input);
+        const auto effective = EngineHarness ({ c.effective, 0.3f, 1.0f, 0.0f, 0, 2 }).run (input);
+        EXPECT_EQ (requested, effective) << "requested " << c.requested;
+    }
+}
+
+//==============================================================================
+namespace
+{
+    std::vector<float> burstThenSilence (size_t burstLength, size_t silenceLength)
+    {
+        auto signal = SignalTools::sine (200.0, rate, burstLength, 1.0f);
+        signal.resize (burstLength + silenceLength, 0.0f);
+        return signal;
+    }
+}
+
+TEST (LadderEngine, RingStaysSilentWithoutInput)
+{
+    EngineHarness harness ({ 50.0f, 0.75f, 1.0f, 0.0f, 0, 2 });
+    const auto output = harness.run (std::vector<float> (9600, 0.0f));
+
+    for (auto sample : output)
+        ASSERT_EQ (sample, 0.0f);
+}
+
+TEST (LadderEngine, LoudInputOpensTheRingWhichDecaysWithTheEnvelope)
+{
+    EngineHarness harness ({ 50.0f, 0.75f, 1.0f, 0.0f, 0, 2 });
+    harness.run (SignalTools::sine (200.0, rate, 4800, 1.0f));
+    const double envelopeAfterBurst = harness.engine.ringEnvelope[0];
+    EXPECT_GT (envelopeAfterBurst, 0.9);
+
+    const auto output = harness.run (std::vector<float> (48000, 0.0f));
+
+    // The envelope decays by 0.9994 a sample; the gate stays fully open until it falls below 1/8.
+    EXPECT_NEAR (harness.engine.ringEnvelope[0] / (envelopeAfterBurst * std::pow (0.9994, 48000.0)), 1.0, 1.0e-6);
+
+    const auto openGateRms = SignalTools::rms (output.data() + 1000, 2000);
+    const auto closedGateRms = SignalTools::rms (output.data() + 30000, 4800);
+    EXPECT_GT (openGateRms, 0.01);
+    EXPECT_LT (closedGateRms, openGateRms * 0.01);
+}
+
+TEST (LadderEngine, RingIsAbsentOutsideLowCutoffHighResonanceLowPass)
+{
+    struct RingCase { const char* name; Settings settings; bool ringExpected; };
+
+    const RingCase cases[] = {
+        { "low-pass 50 Hz r 0.75",   { 50.0f,  0.75f, 1.0f, 0.0f, 0, 2 }, true },
+        { "high-pass",               { 50.0f,  0.75f, 1.0f, 0.0f, 1, 2 }, false },
+        { "band-pass",               { 50.0f,  0.75f, 1.0f, 0.0f, 2, 2 }, false },
+        { "cutoff at 110 Hz",        { 110.0f, 0.75f, 1.0f, 0.0f, 0, 2 }, false },
+        { "resonance at 0.58",       { 50.0f,  0.58f, 1.0f, 0.0f, 0, 2 }, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        EngineHarness harness (c.settings);
+        harness.run (burstThenSilence (4800, 4800));
+        EXPECT_EQ (harness.engine.ringPhase[0] != 0.0, c.ringExpected) << c.name;
+        EXPECT_EQ (harness.engine.ringEnvelope[0] != 0.0, c.ringExpected) << c.name;
+    }
+}
+
+//==============================================================================
+TEST (LadderEngine, ChannelsBeyondTheEighthAreLeftUntouched)
+{
+    constexpr int channelCount = 10;
+    EngineHarness harness ({ 200.0f, 0.5f, 2.0f, 0.0f, 0, 2 }, 2);
+
+    std::vector<std::vector<float>> data (channelCount, SignalTools::sine (1000.0, rate, 256, 0.5f));
+    std::vector<float*> pointers;
+    for (auto& channel : data)
+        pointers.push_back (channel.data());
+
+    harness.engine.process (juce::dsp::AudioBlock<float> (pointers.data(), channelCount, 256), rate);
+
+    const auto original = SignalTools::sine (1000.0, rate, 256, 0.5f);
+    EXPECT_NE (data[7], original);
+    EXPECT_EQ (data[8], original);
+    EXPECT_EQ (data[9], original);
+}
+
+TEST (LadderEngine, EmptyBlocksChangeNothingButAChannellessBlockAdvancesTheSmoother)
+{
+    EngineHarness harness ({ 20000.0f, 0.5f, 1.0f, 0.0f, 0, 2 });
+    harness.run (SignalTools::sine (1000.0, rate, 512, 0.5f));
+    harness.engine.cutoffHz = 1000.0f;
+
+    const auto stateBefore = harness.engine.stage1;
+    const auto smoothedBefore = harness.engine.smoothedCutoffHz;
+
+    float sample = 0.25f;
+    float* channels[] = { &sample };
+    harness.engine.process (juce::dsp::AudioBlock<float> (channels, 1, 0), rate);
+    EXPECT_EQ (harness.engine.stage1, stateBefore);
+    EXPECT_EQ (harness.engine.smoothedCutoffHz, smoothedBefore);
+    EXPECT_EQ (sample, 0.25f);
+
+    harness.engine.process (juce::dsp::AudioBlock<float> (channels, 0, 64), rate);
+    EXPECT_EQ (harness.engine.stage1, stateBefore);
+    EXPECT_LT (harness.engine.smoothedCutoffHz, smoothedBefore);
+}
+
+TEST (LadderEngine, RecoversByItselfAfterANaNInput)
+{
+    EngineHarness harness ({ 800.0f, 0.7f, 4.0f, 0.0f, 0, 2 }, 1, 256);
+    auto poisoned = SignalTools::sine (300.0, rate, 256, 0.5f);
+    poisoned[10] = std::numeric_limits<float>::quiet_NaN();
+    harness.run (poisoned);
+
+    const auto after = harness.run (SignalTools::sine (300.0, rate, 4800, 0.5f));
+    EXPECT_TRUE (SignalTools::allFinite (after.data(), after.size()));
+    EXPECT_GT (SignalTools::rms (after.data() + 2400, 2400), 0.05);
+}
+
+TEST (LadderEngine, StaysFiniteAndBoundedAtExtremeSettings)
+{
+    juce::Random random (42);
+    std::vector<float> noise (24000);
+    for (auto& sample : noise)
+        sample = (random.nextFloat() * 2.0f - 1.0f) * 100.0f;
+
+    for (const float cutoff : { 20.0f, 60.0f, 3000.0f, 15000.0f, 23520.0f })
+        for (int mode = 0; mode < 3; ++mode)
+        {
+            const auto output = EngineHarness ({ cutoff, 0.99f, 10.0f, 6.0f, mode, 2 }).run (noise);
+
+            for (auto sample : output)
+                ASSERT_TRUE (std::isfinite (sample) && std::abs (sample) < 200.0f) << "cutoff " << cutoff << " mode " << mode;
+        }
+}
