@@ -122,100 +122,125 @@ void LadderEngine::process (juce::dsp::AudioBlock<float> block, double rate)
     advanceCutoffSmoother (terms.targetCutoff, rate, numSamples);
 
     const auto channelsToFilter = std::min (block.getNumChannels(), (size_t) maxChannels);
+    size_t channel = 0;
 
-    for (size_t channel = 0; channel < channelsToFilter; ++channel)
+    // Channels go through in pairs: two independent feedback loops side by side keep the
+    // processor busy while each waits on its own tanh.
+    for (; channel + 2 <= channelsToFilter; channel += 2)
+        processLanesForSettings<2> (block, channel, terms);
+
+    if (channel < channelsToFilter)
+        processLanesForSettings<1> (block, channel, terms);
+
+    for (size_t c = 0; c < channelsToFilter; ++c)
+        clearChannelIfNotFinite (c);
+}
+
+template <size_t Lanes>
+void LadderEngine::processLanesForSettings (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms)
+{
+    using namespace LadderShaping;
+
+    const auto mode = (modeIndex == highPass || modeIndex == bandPass) ? modeIndex : lowPass;
+    const auto slope = (slopeIndex == onePole || slopeIndex == threePole) ? slopeIndex : fourPole;
+
+    switch (mode * 3 + slope)
     {
-        auto* samples = block.getChannelPointer (channel);
-
-        switch (modeIndex)
-        {
-            case LadderShaping::highPass: processChannelForMode<LadderShaping::highPass> (samples, numSamples, channel, terms); break;
-            case LadderShaping::bandPass: processChannelForMode<LadderShaping::bandPass> (samples, numSamples, channel, terms); break;
-            default:                      processChannelForMode<LadderShaping::lowPass>  (samples, numSamples, channel, terms); break;
-        }
-
-        clearChannelIfNotFinite (channel);
+        case 0:  processLanes<lowPass,  onePole,   Lanes> (block, firstChannel, terms); break;
+        case 1:  processLanes<lowPass,  threePole, Lanes> (block, firstChannel, terms); break;
+        case 2:  processLanes<lowPass,  fourPole,  Lanes> (block, firstChannel, terms); break;
+        case 3:  processLanes<highPass, onePole,   Lanes> (block, firstChannel, terms); break;
+        case 4:  processLanes<highPass, threePole, Lanes> (block, firstChannel, terms); break;
+        case 5:  processLanes<highPass, fourPole,  Lanes> (block, firstChannel, terms); break;
+        case 6:  processLanes<bandPass, onePole,   Lanes> (block, firstChannel, terms); break;
+        case 7:  processLanes<bandPass, threePole, Lanes> (block, firstChannel, terms); break;
+        default: processLanes<bandPass, fourPole,  Lanes> (block, firstChannel, terms); break;
     }
 }
 
-template <int Mode>
-void LadderEngine::processChannelForMode (float* samples, size_t numSamples, size_t channel, const BlockTerms& terms)
+template <int Mode, int Slope, size_t Lanes>
+void LadderEngine::processLanes (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms)
 {
-    switch (slopeIndex)
+    std::array<float*, Lanes> samples {};
+    std::array<ChannelMemory, Lanes> lanes {};
+
+    for (size_t lane = 0; lane < Lanes; ++lane)
     {
-        case LadderShaping::onePole:   processChannel<Mode, LadderShaping::onePole>   (samples, numSamples, channel, terms); break;
-        case LadderShaping::threePole: processChannel<Mode, LadderShaping::threePole> (samples, numSamples, channel, terms); break;
-        default:                       processChannel<Mode, LadderShaping::fourPole>  (samples, numSamples, channel, terms); break;
+        const auto c = firstChannel + lane;
+        samples[lane] = block.getChannelPointer (c);
+        lanes[lane] = { stage1[c], stage2[c], stage3[c], stage4[c], lastOutput[c], ringPhase[c], ringEnvelope[c] };
+    }
+
+    for (size_t n = 0; n < block.getNumSamples(); ++n)
+    {
+        const double stageGainN = coefficients[n];
+
+        for (size_t lane = 0; lane < Lanes; ++lane)
+            samples[lane][n] = (float) (terms.outputGain
+                                        * filterSample<Mode, Slope> (lanes[lane], samples[lane][n], stageGainN, terms));
+    }
+
+    for (size_t lane = 0; lane < Lanes; ++lane)
+    {
+        const auto c = firstChannel + lane;
+        const auto& m = lanes[lane];
+        stage1[c] = m.s1; stage2[c] = m.s2; stage3[c] = m.s3; stage4[c] = m.s4;
+        lastOutput[c] = m.lastOutput; ringPhase[c] = m.ringPhase; ringEnvelope[c] = m.ringEnvelope;
     }
 }
 
 template <int Mode, int Slope>
-void LadderEngine::processChannel (float* samples, size_t numSamples, size_t c, const BlockTerms& terms)
+inline double LadderEngine::filterSample (ChannelMemory& m, double x, double stageGainN, const BlockTerms& terms) const noexcept
 {
-    const double drive = driveGain;
-    const double k = terms.feedbackGain;
     const double q = terms.loopSaturation;
-    const double h = terms.summingBlend;
+
+    const double i = std::tanh (driveGain * x);
+    const double u = i - terms.feedbackGain * std::tanh (q * m.lastOutput) / q;
+    const double v = u + terms.summingBlend * (std::tanh (u) - u);
+
+    const double y1 = onePoleStep (v,  m.s1, stageGainN);
+    const double y2 = onePoleStep (y1, m.s2, stageGainN);
+    const double y3 = onePoleStep (y2, m.s3, stageGainN);
+    const double y4 = onePoleStep (y3, m.s4, stageGainN);
+    m.lastOutput = y4;
+
+    double out = LadderShaping::tapMix<Mode, Slope> (v, y1, y2, y3, y4);
     const double a = terms.shapingLow;
-    const double b = terms.shapingLowSquared;
-    const double ringAmount = terms.ringAmount;
-    const double gain = terms.outputGain;
 
-    double s1 = stage1[c], s2 = stage2[c], s3 = stage3[c], s4 = stage4[c];
-    double feedbackSource = lastOutput[c];
-
-    for (size_t n = 0; n < numSamples; ++n)
+    if (a > 0.0)
     {
-        const double x = samples[n];
-        const double stageGainN = coefficients[n];
-
-        const double i = std::tanh (drive * x);
-        const double u = i - k * std::tanh (q * feedbackSource) / q;
-        const double v = u + h * (std::tanh (u) - u);
-
-        const double y1 = onePoleStep (v,  s1, stageGainN);
-        const double y2 = onePoleStep (y1, s2, stageGainN);
-        const double y3 = onePoleStep (y2, s3, stageGainN);
-        const double y4 = onePoleStep (y3, s4, stageGainN);
-        feedbackSource = y4;
-
-        double out = LadderShaping::tapMix<Mode, Slope> (v, y1, y2, y3, y4);
-
-        if (a > 0.0)
+        if constexpr (Mode == LadderShaping::lowPass)
         {
-            if constexpr (Mode == LadderShaping::lowPass)
-            {
-                out = LadderShaping::shapeLowPass (out, Slope == LadderShaping::fourPole, a, b, y1, y2, y4);
+            out = LadderShaping::shapeLowPass (out, Slope == LadderShaping::fourPole, a, terms.shapingLowSquared, y1, y2, y4);
 
-                if (ringAmount > 0.0)
-                {
-                    auto& envelope = ringEnvelope[c];
-                    envelope = std::max (ringEnvelopeDecay * envelope, std::abs (x));
-                    const double gate = std::clamp (8.0 * envelope, 0.0, 1.0);
-
-                    auto& phase = ringPhase[c];
-                    const double sine = std::sin (phase);
-                    const double triangle = std::asin (sine) * 0.6366197723675814;
-                    const double ring = std::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
-
-                    phase += terms.ringPhaseStep;
-                    out += ring * ringAmount * gate;
-
-                    if (phase >= twoPi)
-                        phase -= twoPi;
-                }
-            }
-            else if constexpr (Mode == LadderShaping::bandPass)
-            {
-                out = LadderShaping::shapeBandPass (out, a);
-            }
+            if (terms.ringAmount > 0.0)
+                out += ringSample (m, x, terms);
         }
-
-        samples[n] = (float) (gain * out);
+        else if constexpr (Mode == LadderShaping::bandPass)
+        {
+            out = LadderShaping::shapeBandPass (out, a);
+        }
     }
 
-    stage1[c] = s1; stage2[c] = s2; stage3[c] = s3; stage4[c] = s4;
-    lastOutput[c] = feedbackSource;
+    return out;
+}
+
+inline double LadderEngine::ringSample (ChannelMemory& m, double x, const BlockTerms& terms) noexcept
+{
+    m.ringEnvelope = std::max (ringEnvelopeDecay * m.ringEnvelope, std::abs (x));
+    const double gate = std::clamp (8.0 * m.ringEnvelope, 0.0, 1.0);
+
+    const double phase = m.ringPhase;
+    const double sine = std::sin (phase);
+    const double triangle = std::asin (sine) * 0.6366197723675814;   // 2 / pi: a triangle in [-1, 1]
+    const double ring = std::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
+
+    m.ringPhase = phase + terms.ringPhaseStep;
+
+    if (m.ringPhase >= twoPi)
+        m.ringPhase -= twoPi;
+
+    return ring * terms.ringAmount * gate;
 }
 
 void LadderEngine::clearChannelIfNotFinite (size_t c)

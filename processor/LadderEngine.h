@@ -62,13 +62,24 @@ public:
                                          double makeupDb, double rate);
 
 private:
+    /** One channel's filter memory, held in registers while a block runs. */
+    struct ChannelMemory
+    {
+        double s1, s2, s3, s4, lastOutput, ringPhase, ringEnvelope;
+    };
+
     void advanceCutoffSmoother (double targetCutoff, double rate, size_t numSamples);
 
-    template <int Mode, int Slope>
-    void processChannel (float* samples, size_t numSamples, size_t channel, const BlockTerms& terms);
+    template <size_t Lanes>
+    void processLanesForSettings (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms);
 
-    template <int Mode>
-    void processChannelForMode (float* samples, size_t numSamples, size_t channel, const BlockTerms& terms);
+    template <int Mode, int Slope, size_t Lanes>
+    void processLanes (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms);
+
+    template <int Mode, int Slope>
+    double filterSample (ChannelMemory& memory, double x, double stageGain, const BlockTerms& terms) const noexcept;
+
+    static double ringSample (ChannelMemory& memory, double x, const BlockTerms& terms) noexcept;
 
     void clearChannelIfNotFinite (size_t channel);
 };

@@ -241,6 +241,26 @@ TEST (LadderEngine, RingIsAbsentOutsideLowCutoffHighResonanceLowPass)
 }
 
 //==============================================================================
+TEST (LadderEngine, ChannelsAreFilteredIndependently)
+{
+    // Three channels with different signals must each come out as if filtered alone.
+    const Settings settings { 120.0f, 0.7f, 3.0f, 1.0f, 0, 2 };
+    std::vector<std::vector<float>> signals = { SignalTools::sine (90.0, rate, 2048, 0.9f),
+                                                SignalTools::sine (1500.0, rate, 2048, 0.2f),
+                                                SignalTools::sine (40.0, rate, 2048, 1.0f) };
+
+    EngineHarness together (settings, 3);
+    auto mixed = signals;
+    float* pointers[] = { mixed[0].data(), mixed[1].data(), mixed[2].data() };
+    together.engine.process (juce::dsp::AudioBlock<float> (pointers, 3, 2048), rate);
+
+    for (size_t channel = 0; channel < 3; ++channel)
+    {
+        EngineHarness alone (settings, 1, 2048);
+        EXPECT_EQ (alone.run (signals[channel]), mixed[channel]) << "channel " << channel;
+    }
+}
+
 TEST (LadderEngine, ChannelsBeyondTheEighthAreLeftUntouched)
 {
     constexpr int channelCount = 10;
