@@ -314,6 +314,29 @@ TEST_F (EditorFixture, HostAutomationLightsTheButtonsAtTheNextTickWithoutAnUndoS
     EXPECT_EQ (Inspect::undoSteps (*editor), 0);
 }
 
+TEST_F (EditorFixture, RunningTimerPicksUpHostAutomation)
+{
+    setRaw (processor, ParameterIds::mode, 2.0f);
+    setRaw (processor, ParameterIds::slope, 0.0f);
+
+    // The editor's own 15 Hz timer, delivered through the message queue; the deadline is only a
+    // guard against hanging, not a measure of speed.
+    const auto giveUpAt = juce::Time::getMillisecondCounter() + 5000;
+    const auto bpf = Inspect::modeButtons (*editor)[2];
+    const auto slope6 = Inspect::slopeButtons (*editor)[0];
+
+    while (! (bpf->getToggleState() && slope6->getToggleState()) && juce::Time::getMillisecondCounter() < giveUpAt)
+    {
+        deliverPendingMessages();
+        juce::Thread::sleep (5);
+    }
+
+    EXPECT_EQ (litStates (Inspect::modeButtons (*editor)), (std::vector<bool> { false, false, true }));
+    EXPECT_EQ (litStates (Inspect::slopeButtons (*editor)), (std::vector<bool> { true, false, false }));
+    EXPECT_EQ (Inspect::graph (*editor).modeIndex, 2);
+    EXPECT_EQ (Inspect::undoSteps (*editor), 0);
+}
+
 TEST_F (EditorFixture, ClickingALitButtonSendsTheValueAgainInAGesture)
 {
     editor->timerCallback();
