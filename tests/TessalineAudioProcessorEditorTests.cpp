@@ -225,6 +225,33 @@ TEST_F (EditorFixture, KnobTextBoxesShowTheParameterTextAndSuffix)
     EXPECT_EQ (Inspect::driveSlider (*editor).getTextBoxWidth(), 60);
 }
 
+TEST_F (EditorFixture, CaptionsUseTheirTwoStyles)
+{
+    struct CaptionCase { int childIndex; float fontHeight; juce::Justification justification; juce::uint32 colour; };
+
+    const CaptionCase cases[] = {
+        { 1,  13.0f, juce::Justification::centred,     0xb2ffffff },   // knob captions
+        { 3,  13.0f, juce::Justification::centred,     0xb2ffffff },
+        { 5,  13.0f, juce::Justification::centred,     0xb2ffffff },
+        { 7,  13.0f, juce::Justification::centred,     0xb2ffffff },
+        { 12, 12.0f, juce::Justification::centredLeft, 0x99ffffff },   // row captions
+        { 16, 12.0f, juce::Justification::centredLeft, 0x99ffffff },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto& label = dynamic_cast<juce::Label&> (*editor->getChildComponent (c.childIndex));
+        EXPECT_EQ (label.getFont().getTypefaceName(), "Helvetica") << c.childIndex;
+        EXPECT_FLOAT_EQ (label.getFont().getHeight(), c.fontHeight) << c.childIndex;
+        EXPECT_TRUE (label.getFont().isBold()) << c.childIndex;
+        EXPECT_EQ (label.getJustificationType(), c.justification) << c.childIndex;
+        EXPECT_EQ (label.findColour (juce::Label::textColourId).getARGB(), c.colour) << c.childIndex;
+    }
+
+    for (const auto index : { 0, 2, 4, 6 })
+        EXPECT_EQ (editor->getChildComponent (index)->findColour (juce::Slider::textBoxOutlineColourId), juce::Colours::transparentBlack);
+}
+
 //==============================================================================
 TEST_F (EditorFixture, ControlsHaveTheirDesignRectanglesAtTheDefaultSize)
 {
