@@ -1,4 +1,5 @@
 #include "processor/TessalineAudioProcessor.h"
+#include "editor/TessalineAudioProcessorEditor.h"
 #include "processor/ParameterIds.h"
 
 #include <cmath>
@@ -164,7 +165,7 @@ bool TessalineAudioProcessor::producesMidi() const              { return false; 
 //==============================================================================
 juce::AudioProcessorEditor* TessalineAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new TessalineAudioProcessorEditor (*this);
 }
 
 bool TessalineAudioProcessor::hasEditor() const   { return true; }
