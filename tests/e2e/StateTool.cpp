@@ -6,6 +6,7 @@
 //                                              whose parameters are set to the given raw values
 //   TessalineStateTool show TEXT               restores a "filterState" text onto a fresh
 //                                              processor and prints its parameters as id=value
+//   TessalineStateTool show-file PATH          the same for a raw state file
 //   TessalineStateTool gain HZ RATE [id=value ...]
 //                                              prints the steady-state gain in dB of the
 //                                              processor for a sine of HZ at RATE, processed
@@ -74,6 +75,18 @@ namespace
         return 0;
     }
 
+    int showFile (TessalineAudioProcessor& processor, const juce::File& file)
+    {
+        juce::MemoryBlock state;
+
+        if (! file.loadFileAsData (state))
+            return 1;
+
+        processor.setStateInformation (state.getData(), (int) state.getSize());
+        printParameters (processor);
+        return 0;
+    }
+
     int printGain (TessalineAudioProcessor& processor, double frequency, double sampleRate,
                    const juce::StringArray& assignments)
     {
@@ -124,6 +137,9 @@ int main (int argc, char** argv)
     if (command == "show" && arguments.size() == 1)
         return showBlob (processor, arguments[0]);
 
+    if (command == "show-file" && arguments.size() == 1)
+        return showFile (processor, juce::File::getCurrentWorkingDirectory().getChildFile (arguments[0]));
+
     if (command == "gain" && arguments.size() >= 2)
     {
         const auto frequency = arguments[0].getDoubleValue();
@@ -132,6 +148,6 @@ int main (int argc, char** argv)
         return printGain (processor, frequency, sampleRate, arguments);
     }
 
-    std::cerr << "usage: TessalineStateTool blob [id=value ...] | show TEXT | gain HZ RATE [id=value ...]\n";
+    std::cerr << "usage: TessalineStateTool blob [id=value ...] | show TEXT | show-file PATH | gain HZ RATE [id=value ...]\n";
     return 2;
 }

@@ -109,14 +109,14 @@ window_geometry() {
 
 # The window draws its own title bar with the close button at its right end (buttons are 1.2
 # title-bar heights wide, inside a 1 to 4 pixel frame), so a point 16 pixels in from the right
-# and 14 down lies on it whatever the frame. Clicks are repeated in case the first one arrives
-# before the button is ready.
+# and 14 down lies on it whatever the frame. A click that arrives before the window handles
+# input is lost, so the click waits for the first paint and is repeated if need be.
 close_app_with_close_button() {
     local window=$1 attempt
-    window_geometry "$window"
+    wait_until_painted "$window"
     for attempt in 1 2 3; do
         xdotool mousemove --window "$window" $((win_width - 16)) 14 sleep 0.2 click 1 2>/dev/null || true
-        e2e_wait_for_exit "$app_pid" 50 && return 0
+        e2e_wait_for_exit "$app_pid" 30 && return 0
     done
     fail "program did not quit after clicking its close button"
 }
