@@ -86,7 +86,7 @@ find_app_window() {
     local tries=150 window
     while [ $tries -gt 0 ]; do
         kill -0 "$app_pid" 2>/dev/null || fail "program exited before showing its window"
-        window="$(xdotool search --onlyvisible --pid "$app_pid" --name '^Tessaline$' 2>/dev/null | head -n 1 || true)"
+        window="$(xdotool search --all --onlyvisible --pid "$app_pid" --name '^Tessaline$' 2>/dev/null | head -n 1 || true)"
         if [ -n "$window" ]; then
             echo "$window"
             return 0

@@ -30,7 +30,7 @@ open_state_dialog() {
     for (( tries = 0; tries < presses; tries++ )); do xdotool key Down sleep 0.1; done
     xdotool key Return
     for tries in $(seq 30); do
-        dialog="$(xdotool search --onlyvisible --pid "$app_pid" --name "^$title\$" 2>/dev/null | head -n 1 || true)"
+        dialog="$(xdotool search --all --onlyvisible --pid "$app_pid" --name "^$title\$" 2>/dev/null | head -n 1 || true)"
         [ -n "$dialog" ] && return 0
         sleep 0.1
     done
@@ -46,7 +46,7 @@ confirm_dialog() {
 expect_message_box() {
     local tries
     for tries in $(seq 30); do
-        if xdotool search --onlyvisible --pid "$app_pid" --name "^$1\$" >/dev/null 2>&1; then
+        if xdotool search --all --onlyvisible --pid "$app_pid" --name "^$1\$" >/dev/null 2>&1; then
             note "message box \"$1\" shown"
             return 0
         fi
