@@ -21,11 +21,12 @@ app_pid=""
 e2e_cleanup() {
     local status=$?
     local index
+    # An entry "-N" stands for the process group N.
     for (( index=${#e2e_pids[@]}-1; index>=0; index-- )); do
-        kill "${e2e_pids[index]}" 2>/dev/null || true
+        kill -- "${e2e_pids[index]}" 2>/dev/null || true
     done
     for (( index=${#e2e_pids[@]}-1; index>=0; index-- )); do
-        e2e_wait_for_exit "${e2e_pids[index]}" 50 || kill -9 "${e2e_pids[index]}" 2>/dev/null || true
+        e2e_wait_for_exit "${e2e_pids[index]}" 50 || kill -9 -- "${e2e_pids[index]}" 2>/dev/null || true
     done
     if [ $status -ne 0 ] && [ -f "$e2e_work/app.log" ]; then
         echo "--- program output ---"; tail -n 40 "$e2e_work/app.log"
@@ -42,7 +43,7 @@ note() { echo "# $*"; }
 # e2e_wait_for_exit PID TENTHS: true once PID is gone (reaped if it is our child).
 e2e_wait_for_exit() {
     local pid=$1 tries=$2
-    while kill -0 "$pid" 2>/dev/null; do
+    while kill -0 -- "$pid" 2>/dev/null; do
         [ "$tries" -le 0 ] && return 1
         tries=$((tries - 1))
         sleep 0.1
