@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -82,6 +83,27 @@ namespace
         return 0;
     }
 
+    /** The gain at the tone's frequency as the median over short windows, so that a cycle the
+        server drops on a busy machine (a click in the recording) cannot move the result. */
+    double medianGainDb (const Probe& probe, const std::vector<float>& received)
+    {
+        constexpr size_t windowLength = 2048;
+        std::vector<double> gains;
+
+        for (size_t start = 0; start + windowLength <= probe.sent.size(); start += windowLength)
+        {
+            const std::vector<float> sent (probe.sent.begin() + (long) start, probe.sent.begin() + (long) (start + windowLength));
+            const std::vector<float> back (received.begin() + (long) start, received.begin() + (long) (start + windowLength));
+            gains.push_back (SignalTools::gainDb (sent, back, probe.frequency, probe.sampleRate, 0));
+        }
+
+        if (gains.empty())
+            return -200.0;
+
+        std::nth_element (gains.begin(), gains.begin() + (long) (gains.size() / 2), gains.end());
+        return gains[gains.size() / 2];
+    }
+
     bool waitForPort (jack_client_t* client, const std::string& name)
     {
         const auto deadline = std::chrono::steady_clock::now() + portTimeout;
@@ -95,6 +117,26 @@ namespace
         }
 
         return true;
+    }
+
+    /** Ports appear when the program registers them but accept connections only once its client
+        is active, so a refused connection is tried again until the port timeout. */
+    bool connectWhenActive (jack_client_t* client, const std::string& source, const std::string& destination)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + portTimeout;
+
+        for (;;)
+        {
+            const auto result = jack_connect (client, source.c_str(), destination.c_str());
+
+            if (result == 0 || result == EEXIST)
+                return true;
+
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+
+            std::this_thread::sleep_for (std::chrono::milliseconds (50));
+        }
     }
 
     bool connectToTarget (Probe& probe, const std::string& target)
@@ -111,8 +153,8 @@ namespace
                 return false;
             }
 
-            if (jack_connect (probe.client, jack_port_name (probe.tonePorts[channel]), targetIn.c_str()) != 0
-                || jack_connect (probe.client, targetOut.c_str(), jack_port_name (probe.returnPorts[channel])) != 0)
+            if (! connectWhenActive (probe.client, jack_port_name (probe.tonePorts[channel]), targetIn)
+                || ! connectWhenActive (probe.client, targetOut, jack_port_name (probe.returnPorts[channel])))
             {
                 std::fprintf (stderr, "cannot connect to %s\n", target.c_str());
                 return false;
@@ -176,7 +218,7 @@ int main (int argc, char** argv)
     }
 
     const std::string target = argv[1];
-    const double seconds = argc > 3 ? std::atof (argv[3]) : 0.5;
+    const double seconds = argc > 3 ? std::atof (argv[3]) : 0.6;
 
     Probe probe;
     probe.frequency = std::atof (argv[2]);
@@ -205,7 +247,7 @@ int main (int argc, char** argv)
     // Silence reads as -200 dB rather than -inf, so scripts can compare plain numbers.
     for (size_t channel = 0; channel < numChannels; ++channel)
         std::printf ("gain_%zu=%.2f\n", channel + 1,
-                     std::max (-200.0, SignalTools::gainDb (probe.sent, probe.received[channel], probe.frequency, probe.sampleRate, 0)));
+                     std::max (-200.0, medianGainDb (probe, probe.received[channel])));
 
     return 0;
 }

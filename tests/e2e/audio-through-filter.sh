@@ -19,7 +19,7 @@ measure_gain() {
     start_app
     local window gains
     window="$(find_app_window)"
-    gains="$("$TESSALINE_JACK_PROBE" Tessaline "$tone" 0.5)" || fail "JACK probe failed"
+    gains="$("$TESSALINE_JACK_PROBE" Tessaline "$tone" 0.6)" || fail "JACK probe failed"
     close_app_with_close_button "$window"
     echo $gains
 }

@@ -15,7 +15,7 @@ DISPLAY=":$((5000 + RANDOM % 1000))" setsid bash "$start_script" "$TESSALINE_APP
 app_pid=$!
 e2e_pids+=("-$app_pid")
 
-gains="$("$TESSALINE_JACK_PROBE" Tessaline 2000 0.5)" || fail "no audio from the program started without a display"
+gains="$("$TESSALINE_JACK_PROBE" Tessaline 2000 0.6)" || fail "no audio from the program started without a display"
 expected="$("$TESSALINE_STATE_TOOL" gain 2000 48000 cutoff=500)"
 note "without a display: $(echo $gains) (offline $expected dB)"
 for assignment in $gains; do
