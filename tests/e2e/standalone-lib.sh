@@ -98,6 +98,21 @@ find_app_window() {
     fail "no window titled Tessaline appeared"
 }
 
+# wait_for_window TITLE: prints the program's visible window with that title once it shows.
+wait_for_window() {
+    local tries=30 window
+    while [ $tries -gt 0 ]; do
+        window="$(xdotool search --all --onlyvisible --pid "$app_pid" --name "^$1\$" 2>/dev/null | head -n 1 || true)"
+        if [ -n "$window" ]; then
+            echo "$window"
+            return 0
+        fi
+        tries=$((tries - 1))
+        sleep 0.1
+    done
+    fail "no window \"$1\" appeared"
+}
+
 # window_geometry WINDOW: sets win_x, win_y, win_width, win_height.
 window_geometry() {
     local info
@@ -139,17 +154,27 @@ wait_until_painted() {
     done
 }
 
-# expect_notification_bar WINDOW shown|hidden: looks for the bar's light goldenrod yellow
-# (fafad2) in a strip down the middle of the window's top, below the title bar.
-expect_notification_bar() {
-    local window=$1 expected=$2 found=hidden
-    wait_until_painted "$window"
-    if import -display "$DISPLAY" -window "$window" -crop "1x60+$((win_width / 2))+20" -depth 8 txt:- 2>/dev/null \
+# notification_bar WINDOW: prints "shown" or "hidden" after looking for the bar's light
+# goldenrod yellow (fafad2) in a strip down the middle of the window's top, below the title bar.
+notification_bar() {
+    if import -display "$DISPLAY" -window "$1" -crop "1x60+$((win_width / 2))+20" -depth 8 txt:- 2>/dev/null \
             | grep -qi '#fafad2'; then
-        found=shown
+        echo shown
+    else
+        echo hidden
     fi
-    [ "$found" = "$expected" ] || fail "notification bar is $found, expected $expected"
-    note "notification bar $found"
+}
+
+# expect_notification_bar WINDOW shown|hidden: waits a little for a repaint to show it.
+expect_notification_bar() {
+    local window=$1 expected=$2 tries=20
+    wait_until_painted "$window"
+    until [ "$(notification_bar "$window")" = "$expected" ]; do
+        tries=$((tries - 1))
+        [ $tries -le 0 ] && fail "notification bar is not $expected"
+        sleep 0.1
+    done
+    note "notification bar $expected"
 }
 
 # settings_value KEY: prints a plain value of the settings file.
