@@ -31,6 +31,7 @@ e2e_cleanup() {
     if [ $status -ne 0 ] && [ -f "$e2e_work/app.log" ]; then
         echo "--- program output ---"; tail -n 40 "$e2e_work/app.log"
     fi
+    chmod -R u+rwx "$e2e_work" 2>/dev/null || true
     rm -rf "$e2e_work"
     exit $status
 }
@@ -49,6 +50,16 @@ e2e_wait_for_exit() {
         sleep 0.1
     done
     wait "$pid" 2>/dev/null || true
+}
+
+# forget_pid PID: PID has exited and was reaped, so cleanup must not signal it (the number
+# may already belong to someone else).
+forget_pid() {
+    local kept=() pid
+    for pid in "${e2e_pids[@]}"; do
+        [ "$pid" != "$1" ] && kept+=("$pid")
+    done
+    e2e_pids=("${kept[@]}")
 }
 
 start_display() {
@@ -132,7 +143,10 @@ close_app_with_close_button() {
     wait_until_painted "$window"
     for attempt in 1 2 3; do
         xdotool mousemove --window "$window" $((win_width - 16)) 14 sleep 0.2 click 1 2>/dev/null || true
-        e2e_wait_for_exit "$app_pid" 30 && return 0
+        if e2e_wait_for_exit "$app_pid" 30; then
+            forget_pid "$app_pid"
+            return 0
+        fi
     done
     fail "program did not quit after clicking its close button"
 }

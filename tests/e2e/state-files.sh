@@ -70,7 +70,8 @@ run_case() {
 # kill_app: the test is over for this start; a message box may be open, so no clean close.
 kill_app() {
     kill "$app_pid"
-    e2e_wait_for_exit "$app_pid" 30 || kill -9 "$app_pid"
+    e2e_wait_for_exit "$app_pid" 30 || { kill -9 "$app_pid"; e2e_wait_for_exit "$app_pid" 30; }
+    forget_pid "$app_pid"
 }
 
 saved="$e2e_work/saved.state"
