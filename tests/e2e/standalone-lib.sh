@@ -7,6 +7,8 @@
 # Expected environment (set by CTest): TESSALINE_APP, TESSALINE_STATE_TOOL, TESSALINE_JACK_PROBE.
 
 set -euo pipefail
+# Helpers run inside $(...) must stop at their first failure as well.
+shopt -s inherit_errexit
 
 : "${TESSALINE_APP:?path of the standalone program}"
 : "${TESSALINE_STATE_TOOL:?path of TessalineStateTool}"
