@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The run command: installs what is missing, builds the standalone program and starts it.
+# The run command: installs what is missing, builds the standalone program and starts it (on a
+# machine without a display it runs without a window, see start-standalone.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${TESSALINE_BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/install-dependencies.sh"
 bash "$root/scripts/build.sh" --target Tessaline_Standalone
-exec "$build/targets/Tessaline_artefacts/Release/Standalone/Tessaline" "$@"
+exec bash "$root/scripts/start-standalone.sh" "$build/targets/Tessaline_artefacts/Release/Standalone/Tessaline" "$@"
