@@ -290,8 +290,8 @@ void TessalineAudioProcessorEditor::timerCallback()
     const auto cutoff = rawValue (state, ParameterIds::cutoff);
     const auto resonance = rawValue (state, ParameterIds::resonance);
     const auto makeupGain = rawValue (state, ParameterIds::makeupGain);
-    const auto mode = (int) rawValue (state, ParameterIds::mode);
-    const auto slope = (int) rawValue (state, ParameterIds::slope);
+    const auto mode = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::mode));
+    const auto slope = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::slope));
 
     refreshGraph (cutoff, resonance, makeupGain, mode, slope);
     showChoiceOnButtons (mode, lastModeIndex, { &lpfButton, &hpfButton, &bpfButton });
@@ -365,9 +365,9 @@ Preset TessalineAudioProcessorEditor::capturePreset (const juce::String& name) c
     preset.resonance = rawValue (state, ParameterIds::resonance);
     preset.drive = rawValue (state, ParameterIds::drive);
     preset.makeupGain = rawValue (state, ParameterIds::makeupGain);
-    preset.mode = (int) rawValue (state, ParameterIds::mode);
-    preset.slope = (int) rawValue (state, ParameterIds::slope);
-    preset.oversampling = (int) rawValue (state, ParameterIds::oversampling);
+    preset.mode = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::mode));
+    preset.slope = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::slope));
+    preset.oversampling = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::oversampling));
     return preset;
 }
 

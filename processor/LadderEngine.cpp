@@ -14,7 +14,9 @@ namespace
 
     double clampedCutoff (double cutoff, double rate) noexcept
     {
-        return cutoff < minimumCutoff ? minimumCutoff : std::min (maximumCutoffRatio * rate, cutoff);
+        // The Nyquist guard wins over the 20 Hz floor: at rates below about 41 Hz the floor
+        // itself would make the stages unstable.
+        return std::min (maximumCutoffRatio * rate, cutoff < minimumCutoff ? minimumCutoff : cutoff);
     }
 
     /** Bilinear-prewarped one-pole gain g / (1 + g) for the given cutoff. */

@@ -13,4 +13,11 @@ namespace ParameterIds
     inline constexpr const char* oversampling = "oversampling";
 
     inline constexpr int versionHint = 1;
+
+    /** A raw choice value truncated to its index, as everything that reads choices does.
+        Values no parameter can hold (NaN, huge) come back as -1 rather than undefined. */
+    inline int truncatedChoiceIndex (float rawValue) noexcept
+    {
+        return (rawValue > -1000.0f && rawValue < 1000.0f) ? (int) rawValue : -1;
+    }
 }

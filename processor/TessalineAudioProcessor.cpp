@@ -6,13 +6,9 @@
 
 namespace
 {
-    juce::ParameterID parameterId (const char* id)   { return { id, ParameterIds::versionHint }; }
+    constexpr int maximumPreparedBlockSize = 1 << 16;
 
-    /** Truncates a raw choice value to its index; anything unusable maps to -1. */
-    int truncatedIndex (float rawValue) noexcept
-    {
-        return (rawValue > -1000.0f && rawValue < 1000.0f) ? (int) rawValue : -1;
-    }
+    juce::ParameterID parameterId (const char* id)   { return { id, ParameterIds::versionHint }; }
 
     /** Clamps to [low, high]; NaN (only reachable through a damaged state) lands on low. */
     float clampedSetting (float value, float low, float high) noexcept
@@ -77,8 +73,9 @@ const juce::String TessalineAudioProcessor::getName() const   { return "Tessalin
 
 void TessalineAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
 {
-    engine.prepare (sampleRate, maximumExpectedSamplesPerBlock, getTotalNumOutputChannels());
-    preparedBlockSize = std::max (1, maximumExpectedSamplesPerBlock);
+    // Longer host blocks are filtered in pieces anyway, so a huge announced size only wastes memory.
+    preparedBlockSize = std::clamp (maximumExpectedSamplesPerBlock, 1, maximumPreparedBlockSize);
+    engine.prepare (sampleRate, preparedBlockSize, getTotalNumOutputChannels());
 }
 
 void TessalineAudioProcessor::releaseResources()
@@ -106,9 +103,9 @@ void TessalineAudioProcessor::applyParameterSnapshot()
     const auto resonance = raw.resonance->load();
     const auto drive = raw.drive->load();
     const auto makeupGain = raw.makeupGain->load();
-    const auto oversampling = truncatedIndex (raw.oversampling->load());
-    const auto mode = truncatedIndex (raw.mode->load());
-    const auto slope = truncatedIndex (raw.slope->load());
+    const auto oversampling = ParameterIds::truncatedChoiceIndex (raw.oversampling->load());
+    const auto mode = ParameterIds::truncatedChoiceIndex (raw.mode->load());
+    const auto slope = ParameterIds::truncatedChoiceIndex (raw.slope->load());
 
     engine.cutoffHz = clampedSetting (cutoff, 20.0f, (float) (0.49 * engine.sampleRate));
     engine.resonanceAmount = clampedSetting (resonance, 0.0f, 0.99f);
@@ -148,8 +145,10 @@ void TessalineAudioProcessor::processChunk (juce::dsp::AudioBlock<float> chunk)
 
     if (engine.oversamplingOn && oversampler != nullptr && chunk.getNumChannels() <= engine.numChannels)
     {
+        // The oversampler hands back all the channels it was built for; filter only the ones
+        // this buffer has, so a narrower buffer never runs stale data through the filter memory.
         auto up = oversampler->processSamplesUp (chunk);
-        engine.process (up, 2.0 * engine.sampleRate);
+        engine.process (up.getSubsetChannelBlock (0, chunk.getNumChannels()), 2.0 * engine.sampleRate);
         oversampler->processSamplesDown (chunk);
     }
     else
@@ -189,9 +188,18 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
     if (data == nullptr || sizeInBytes <= 0)
         return;
 
+    const auto treeType = apvts.state.getType().toString();
+
     if (auto xml = getXmlFromBinary (data, sizeInBytes))
-        if (xml->hasTagName (apvts.state.getType()))
+    {
+        if (xml->getTagName().equalsIgnoreCase (treeType))
+        {
+            // The root is matched ignoring case; keep the tree's own spelling so later saves
+            // still write "PARAMETERS".
+            xml->setTagName (treeType);
             apvts.replaceState (juce::ValueTree::fromXml (*xml));
+        }
+    }
 }
 
 bool TessalineAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const

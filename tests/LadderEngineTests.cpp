@@ -94,6 +94,55 @@ INSTANTIATE_TEST_SUITE_P (EveryModeAndSlope, TapResponse, ::testing::Values (
     TapResponseCase { 2, 1, -12.294,  -5.051, -36.130 },
     TapResponseCase { 2, 2, -54.455, -12.041, -18.331 }));
 
+// The per-block terms pin every shaping constant, including those that small-signal responses
+// cannot see (loop saturation Q, summing blend h). Expected values were worked out by hand.
+TEST (LadderEngine, BlockTermsCarryTheShapingConstants)
+{
+    struct TermsCase
+    {
+        double cutoff, resonance, drive, makeupDb, rate;
+        double target, a, b, ring, ringStep, k, q, h, gain;
+    };
+
+    const TermsCase cases[] = {
+        { 5.0,     0.5,  1.0,  0.0, 48000.0, 20.0,    0.5,            0.25,           0.0,             0.0,              1.84,          1.55,          0.6,            1.0 },
+        { 50.0,    0.75, 2.0,  3.0, 48000.0, 50.0,    0.555555555556, 0.416666666667, 0.0526561595775, 0.00654498469498, 2.765,         1.875,         0.9,            1.41253754462 },
+        { 1000.0,  0.3,  10.0, 6.0, 48000.0, 1000.0,  0.0,            0.0,            0.0,             0.0,              1.086,         1.78,          0.36,           1.99526231497 },
+        { 8000.0,  0.6,  4.0,  1.0, 96000.0, 8000.0,  0.0,            0.0,            0.0,             0.0,              2.13948033333, 2.28079783951, 0.731358024691, 1.1220184543 },
+        { 15000.0, 0.75, 10.0, 0.0, 48000.0, 15000.0, 0.0,            0.0,            0.0,             0.0,              2.63355,       3.83125,       1.0,            1.0 },
+        { 30000.0, 0.2,  1.0,  0.0, 44100.0, 21609.0, 0.0,            0.0,            0.0,             0.0,              0.718208,      1.492,         0.25,           1.0 },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto t = LadderEngine::computeBlockTerms (c.cutoff, c.resonance, c.drive, c.makeupDb, c.rate);
+        SCOPED_TRACE (c.cutoff);
+        EXPECT_NEAR (t.targetCutoff, c.target, 1.0e-9);
+        EXPECT_NEAR (t.shapingLow, c.a, 1.0e-9);
+        EXPECT_NEAR (t.shapingLowSquared, c.b, 1.0e-9);
+        EXPECT_NEAR (t.ringAmount, c.ring, 1.0e-9);
+        EXPECT_NEAR (t.ringPhaseStep, c.ringStep, 1.0e-12);
+        EXPECT_NEAR (t.feedbackGain, c.k, 1.0e-9);
+        EXPECT_NEAR (t.loopSaturation, c.q, 1.0e-9);
+        EXPECT_NEAR (t.summingBlend, c.h, 1.0e-9);
+        EXPECT_NEAR (t.outputGain, c.gain, 1.0e-9);
+    }
+}
+
+TEST (LadderEngine, LowCutoffShapingLiftsTheLowPassDcLevel)
+{
+    // At 20 Hz with resonance 0.5 (ring off) a small DC input settles where the loop and the
+    // shaping put it: y4 = x / (1 + K) for all stages, and out = y4 (1 + 0.48 A) (1 + 0.58 B)
+    // in the four-pole low-pass, since the stage differences vanish at DC.
+    const double x = 1.0e-4, k = 1.84, a = 0.5, b = 0.25;
+    EngineHarness harness ({ 20.0f, 0.5f, 1.0f, 0.0f, 0, 2 });
+    const auto output = harness.run (std::vector<float> (96000, (float) x));
+    EXPECT_NEAR (output.back() / (x / (1.0 + k) * (1.0 + 0.48 * a) * (1.0 + 0.58 * b)), 1.0, 1.0e-3);
+
+    EngineHarness bandPass ({ 20.0f, 0.5f, 1.0f, 0.0f, 2, 0 });
+    EXPECT_NEAR (bandPass.run (std::vector<float> (96000, (float) x)).back(), 0.0, 1.0e-9);
+}
+
 TEST (LadderEngine, LowPassFallsAbout24DbPerOctaveAboveCutoff)
 {
     const Settings settings { 100.0f, 0.0f, 1.0f, 0.0f, 0, 2 };
@@ -310,6 +359,20 @@ TEST (LadderEngine, RecoversByItselfAfterANaNInput)
     const auto after = harness.run (SignalTools::sine (300.0, rate, 4800, 0.5f));
     EXPECT_TRUE (SignalTools::allFinite (after.data(), after.size()));
     EXPECT_GT (SignalTools::rms (after.data() + 2400, 2400), 0.05);
+}
+
+TEST (LadderEngine, AbsurdlyLowRatesStayStable)
+{
+    // Below about 41 Hz the 20 Hz floor would sit above 0.49 fs; the Nyquist guard must win.
+    for (const double tinyRate : { 40.0, 10.0, 1.0 })
+    {
+        LadderEngine engine;
+        engine.prepare (tinyRate, 64, 1);
+        auto samples = SignalTools::sine (3.0, 100.0, 64, 0.8f);
+        float* channels[] = { samples.data() };
+        engine.process (juce::dsp::AudioBlock<float> (channels, 1, 64), tinyRate);
+        EXPECT_TRUE (SignalTools::allFinite (samples.data(), samples.size())) << tinyRate;
+    }
 }
 
 TEST (LadderEngine, StaysFiniteAndBoundedAtExtremeSettings)

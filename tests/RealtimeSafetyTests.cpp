@@ -4,23 +4,37 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <new>
 #include <pthread.h>
 
 // Every allocation and every mutex lock of the process is counted while `watching` is set.
+// malloc and friends are replaced too: JUCE's HeapBlock and AudioBuffer allocate through them.
+extern "C"
+{
+    void* __libc_malloc (std::size_t);
+    void* __libc_calloc (std::size_t, std::size_t);
+    void* __libc_realloc (void*, std::size_t);
+    void* __libc_memalign (std::size_t, std::size_t);
+    void __libc_free (void*);
+}
+
 namespace
 {
     std::atomic<bool> watching { false };
     std::atomic<int> allocations { 0 };
     std::atomic<int> locks { 0 };
 
-    void* countedAllocation (std::size_t size)
+    void countAllocation() noexcept
     {
         if (watching.load())
             ++allocations;
+    }
 
+    void* allocateOrThrow (std::size_t size)
+    {
         if (auto* memory = std::malloc (size == 0 ? 1 : size))
             return memory;
 
@@ -38,15 +52,27 @@ namespace
     const auto resolvedAtStartup = realMutexLock();
 }
 
-void* operator new (std::size_t size)                             { return countedAllocation (size); }
-void* operator new[] (std::size_t size)                           { return countedAllocation (size); }
+extern "C" void* malloc (std::size_t size)                        { countAllocation(); return __libc_malloc (size); }
+extern "C" void* calloc (std::size_t count, std::size_t size)     { countAllocation(); return __libc_calloc (count, size); }
+extern "C" void* realloc (void* memory, std::size_t size)         { countAllocation(); return __libc_realloc (memory, size); }
+extern "C" void free (void* memory)                               { __libc_free (memory); }
+
+extern "C" int posix_memalign (void** result, std::size_t alignment, std::size_t size)
+{
+    countAllocation();
+    *result = __libc_memalign (alignment, size);
+    return *result != nullptr ? 0 : ENOMEM;
+}
+
+void* operator new (std::size_t size)                             { return allocateOrThrow (size); }
+void* operator new[] (std::size_t size)                           { return allocateOrThrow (size); }
 void* operator new (std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return countedAllocation (size); } catch (...) { return nullptr; }
+    try { return allocateOrThrow (size); } catch (...) { return nullptr; }
 }
 void* operator new[] (std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return countedAllocation (size); } catch (...) { return nullptr; }
+    try { return allocateOrThrow (size); } catch (...) { return nullptr; }
 }
 void operator delete (void* memory) noexcept                      { std::free (memory); }
 void operator delete[] (void* memory) noexcept                    { std::free (memory); }
@@ -85,6 +111,7 @@ TEST (RealtimeSafety, ProcessBlockNeitherAllocatesNorLocksAfterPrepare)
         { "mono 2x, shorter blocks",            1000.0f, 0.5f,  1.0f, 1.0f, 1, 512, 37 },
         { "ring active",                        50.0f,   0.75f, 0.0f, 0.0f, 2, 256, 256 },
         { "band-pass 2x, single samples",       300.0f,  0.3f,  1.0f, 2.0f, 2, 128, 1 },
+        { "2x, host blocks longer than prepared", 1000.0f, 0.5f, 1.0f, 0.0f, 2, 64, 1024 },
     };
 
     for (const auto& c : cases)
@@ -145,4 +172,10 @@ TEST (RealtimeSafety, TheCountersSeeAllocationsAndLocks)
     }
     EXPECT_GE (allocations.load(), 1);
     EXPECT_GE (locks.load(), 1);
+
+    {
+        Watch watch;
+        juce::HeapBlock<float> heapBlock (16);   // JUCE allocates through malloc, not new
+    }
+    EXPECT_GE (allocations.load(), 1);
 }

@@ -166,6 +166,45 @@ TEST (TessalineAudioProcessor, SwitchingOversamplingRestartsTheFilterFromZero)
     EXPECT_EQ (processor.engine.smoothedCutoffHz, 5000.0);
 }
 
+TEST (TessalineAudioProcessor, ReleaseResourcesClearsTheFilterMemory)
+{
+    TessalineAudioProcessor processor;
+    setRaw (processor, "cutoff", 200.0f);
+    prepare (processor, 48000.0, 256);
+
+    auto loud = bufferFrom (SignalTools::sine (200.0, 48000.0, 256, 0.9f), 2);
+    processInBlocks (processor, loud, 256);
+    processor.releaseResources();
+
+    juce::AudioBuffer<float> silence (2, 256);
+    silence.clear();
+    processInBlocks (processor, silence, 256);
+    EXPECT_EQ (silence.getMagnitude (0, 256), 0.0f);
+}
+
+TEST (TessalineAudioProcessor, NarrowerBuffersOnTheOversampledPathLeaveOtherChannelsAlone)
+{
+    // A host that sends fewer channels than were prepared (or none) must not run the
+    // oversampler's leftover channels through the filter memory.
+    for (const int channels : { 0, 1 })
+    {
+        TessalineAudioProcessor processor;
+        setRaw (processor, "cutoff", 300.0f);
+        prepare (processor, 48000.0, 256);
+
+        auto loud = bufferFrom (SignalTools::sine (200.0, 48000.0, 256, 0.9f), 2);
+        processInBlocks (processor, loud, 256);
+        const auto secondChannelMemory = processor.engine.stage1[1];
+
+        juce::AudioBuffer<float> narrow (channels, 256);
+        narrow.clear();
+        juce::MidiBuffer midi;
+        processor.processBlock (narrow, midi);
+
+        EXPECT_EQ (processor.engine.stage1[1], secondChannelMemory) << channels << " channels";
+    }
+}
+
 TEST (TessalineAudioProcessor, ParameterChangesOtherThanOversamplingKeepTheFilterMemory)
 {
     TessalineAudioProcessor processor;
@@ -214,6 +253,10 @@ TEST (TessalineAudioProcessor, StateRootNameIsComparedIgnoringCase)
     const auto blob = blobFromXml (R"(<parameters><PARAM id="drive" value="5.0"/></parameters>)");
     processor.setStateInformation (blob.getData(), (int) blob.getSize());
     EXPECT_FLOAT_EQ (raw (processor, "drive"), 5.0f);
+
+    // The next save still writes the tree's own root name.
+    const auto saved = stateOf (processor);
+    EXPECT_EQ (juce::AudioProcessor::getXmlFromBinary (saved.getData(), (int) saved.getSize())->getTagName(), "PARAMETERS");
 }
 
 TEST (TessalineAudioProcessor, UnusableStateBlobsChangeNoParameter)
