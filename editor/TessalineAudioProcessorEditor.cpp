@@ -330,8 +330,11 @@ void TessalineAudioProcessorEditor::showChoiceOnButtons (int index, int& lastInd
         buttons.begin()[index]->setToggleState (true, juce::dontSendNotification);
 }
 
-void TessalineAudioProcessorEditor::selectMode (int index)    { selectChoice (ParameterIds::mode, index); }
-void TessalineAudioProcessorEditor::selectSlope (int index)   { selectChoice (ParameterIds::slope, index); }
+// The radio group lights the clicked button before the parameter is confirmed; forgetting the
+// shown index makes the next refresh re-light from the parameter, even if a host wrote the old
+// value straight back within the same tick.
+void TessalineAudioProcessorEditor::selectMode (int index)    { selectChoice (ParameterIds::mode, index);  lastModeIndex = -1; }
+void TessalineAudioProcessorEditor::selectSlope (int index)   { selectChoice (ParameterIds::slope, index); lastSlopeIndex = -1; }
 
 void TessalineAudioProcessorEditor::selectChoice (const char* parameterId, int index)
 {

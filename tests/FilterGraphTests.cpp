@@ -211,6 +211,31 @@ TEST (FilterGraphResponse, LowCutoffBumpSitsOnTheCutoffOfRingingLowPassOnly)
     EXPECT_NEAR (std::abs (band.at (cutoff)) / std::abs (plain), 1.0 + 0.65 * lowWeight * r, 1.0e-9);
 }
 
+TEST (FilterGraphResponse, MatchesHandWorkedValuesOfTheShapedModel)
+{
+    // Worked out by hand from the model (to 1e-6: the display values are 32-bit): low-cutoff shaping with and without the four-pole
+    // term, the band-pass lift, the bump, and the tilt at a cutoff where the two high-cutoff
+    // weights differ. Any changed shaping factor moves these.
+    struct WorkedCase { float cutoff, resonance; int mode, slope; double frequency, real, imaginary; };
+
+    const WorkedCase cases[] = {
+        { 40.0f,   0.5f, lowPass,  slope6,  40.0,    1.64818457888,  -1.57246446489 },
+        { 40.0f,   0.5f, lowPass,  slope24, 40.0,    0.126823128443, -0.655775599079 },
+        { 40.0f,   0.5f, lowPass,  slope24, 80.0,    0.0422839741368, -0.207011576782 },
+        { 40.0f,   0.5f, bandPass, slope24, 40.0,    0.0,             0.593397362749 },
+        { 30.0f,   0.7f, lowPass,  slope24, 30.0,    1.20529671872,  -2.04742648161 },
+        { 8000.0f, 0.6f, lowPass,  slope24, 4000.0,  0.343670050632, -0.302885448117 },
+        { 8000.0f, 0.6f, highPass, slope6,  16000.0, 0.863391116084,  0.440707132161 },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto value = response (c.cutoff, c.resonance, c.mode, c.slope).at (c.frequency);
+        EXPECT_NEAR (value.real(), c.real, 1.0e-6) << c.cutoff << " Hz, mode " << c.mode << ", slope " << c.slope << " at " << c.frequency;
+        EXPECT_NEAR (value.imag(), c.imaginary, 1.0e-6) << c.cutoff << " Hz, mode " << c.mode << ", slope " << c.slope << " at " << c.frequency;
+    }
+}
+
 TEST (FilterGraphResponse, FiniteOverTheWholeParameterRange)
 {
     for (int mode = 0; mode < 3; ++mode)

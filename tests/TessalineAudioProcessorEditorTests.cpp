@@ -35,8 +35,18 @@ using Inspect = TessalineAudioProcessorEditorInspector;
 
 namespace
 {
+    /** Deletes an editor the way the wrappers do: the processor is told first. */
+    template <typename EditorType>
+    void closeEditor (TessalineAudioProcessor& processor, std::unique_ptr<EditorType>& editor)
+    {
+        processor.editorBeingDeleted (editor.get());
+        editor.reset();
+    }
+
     struct EditorFixture : public ::testing::Test
     {
+        ~EditorFixture() override   { closeEditor (processor, editor); }
+
         TessalineAudioProcessor processor;
         std::unique_ptr<Editor> editor { dynamic_cast<Editor*> (processor.createEditorIfNeeded()) };
     };
@@ -392,6 +402,18 @@ TEST_F (EditorFixture, ClickingALitButtonSendsTheValueAgainInAGesture)
     EXPECT_EQ (ProcessorTestTools::raw (processor, ParameterIds::mode), 1.0f);
 }
 
+TEST_F (EditorFixture, AClickThatTheHostOverridesWithinOneTickIsCorrectedAtTheNextTick)
+{
+    editor->timerCallback();
+    auto modeButtons = Inspect::modeButtons (*editor);
+
+    click (*modeButtons[1]);
+    setRaw (processor, ParameterIds::mode, 0.0f);   // a host in read mode puts LowPass back at once
+    editor->timerCallback();
+
+    EXPECT_EQ (litStates (modeButtons), (std::vector<bool> { true, false, false }));
+}
+
 TEST_F (EditorFixture, SlopeButtonsSetTheSlopeAndOversamplingBoxTheOversampling)
 {
     click (*Inspect::slopeButtons (*editor)[0]);
@@ -463,7 +485,7 @@ TEST (TessalineAudioProcessorEditorLifetime, OpensAndClosesManyTimesWithoutLeaki
         dynamic_cast<Editor&> (*editor).timerCallback();
         editor->setSize (1380, 621);
         RenderTools::renderComponent (*editor);
-        editor.reset();
+        closeEditor (processor, editor);
         deliverPendingMessages(); // what the closed editor left in the queue
     };
 
@@ -475,7 +497,7 @@ TEST (TessalineAudioProcessorEditorLifetime, OpensAndClosesManyTimesWithoutLeaki
     const auto before = heapInUse();
     std::unique_ptr<juce::AudioProcessorEditor> open (processor.createEditorIfNeeded());
     const auto oneEditor = (double) heapInUse() - (double) before;
-    open.reset();
+    closeEditor (processor, open);
     deliverPendingMessages();
 
     const auto beforeRounds = heapInUse();
