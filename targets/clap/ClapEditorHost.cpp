@@ -188,12 +188,24 @@ bool ClapEditorHost::hide()
 ClapEditorHost::Limits ClapEditorHost::getLimits() const
 {
     // Without a constrainer the editor's current size is the only legal one.
-    if (auto* constrainer = editor->getConstrainer())
-        return { constrainer->getMinimumWidth(), constrainer->getMinimumHeight(),
-                 constrainer->getMaximumWidth(), constrainer->getMaximumHeight(),
-                 constrainer->getFixedAspectRatio() };
+    auto* constrainer = editor->getConstrainer();
 
-    return { editor->getWidth(), editor->getHeight(), editor->getWidth(), editor->getHeight(), 0.0 };
+    if (constrainer == nullptr)
+        return { editor->getWidth(), editor->getHeight(), editor->getWidth(), editor->getHeight(), 0.0 };
+
+    // An editor without a real maximum would otherwise follow a host's request for any size
+    // and try to allocate its backing image: no side grows beyond the screens in use.
+    const auto screens = juce::Desktop::getInstance().getDisplays().getTotalBounds (false);
+    const auto widthCap = juce::jmax (editor->getWidth(), screens.getWidth() > 0 ? screens.getWidth() : 8192);
+    const auto heightCap = juce::jmax (editor->getHeight(), screens.getHeight() > 0 ? screens.getHeight() : 8192);
+
+    const auto minWidth = juce::jlimit (1, widthCap, constrainer->getMinimumWidth());
+    const auto minHeight = juce::jlimit (1, heightCap, constrainer->getMinimumHeight());
+
+    return { minWidth, minHeight,
+             juce::jlimit (minWidth, widthCap, constrainer->getMaximumWidth()),
+             juce::jlimit (minHeight, heightCap, constrainer->getMaximumHeight()),
+             constrainer->getFixedAspectRatio() };
 }
 
 juce::Point<int> ClapEditorHost::nearestLegalSize (int width, int height) const
