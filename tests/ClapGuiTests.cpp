@@ -1,6 +1,7 @@
 // The editor inside a host's X window: created, embedded, shown, resized, hidden and destroyed,
 // again and again, with JUCE's message loop running only on the host's timer.
 
+#include "targets/clap/ClapTestHooks.h"
 #include "tests/clap/ClapTestEventList.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tests/clap/ClapTestLibrary.h"
@@ -309,4 +310,46 @@ TEST_F (ClapPluginGui, EditorsOfTwoInstancesLiveSideBySide)
     secondHost.destroyPlugin();
     XSync (display, False);
     EXPECT_TRUE (children().empty());
+}
+
+TEST (ClapPluginGuiResizedFromInside, AsksTheHostToFollow)
+{
+    Display* display = XOpenDisplay (nullptr);
+    ASSERT_NE (display, nullptr);
+
+    {
+        ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
+        ASSERT_TRUE (library.isLoaded()) << library.getError();
+        ClapTestHost host { library };
+        ASSERT_TRUE (host.createPlugin());
+        auto* plugin = host.plugin();
+        const auto& gui = *host.extension<clap_plugin_gui_t> (CLAP_EXT_GUI);
+        const auto& hooks = *host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+
+        const auto parent = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 1500, 800, 0, 0, 0);
+        XMapWindow (display, parent);
+        XSync (display, False);
+
+        ASSERT_TRUE (gui.create (plugin, CLAP_WINDOW_API_X11, false));
+        clap_window_t window {};
+        window.api = CLAP_WINDOW_API_X11;
+        window.x11 = parent;
+        ASSERT_TRUE (gui.set_parent (plugin, &window));
+
+        uint32_t width = 0, height = 0;
+        ASSERT_TRUE (gui.get_size (plugin, &width, &height));
+
+        ASSERT_TRUE (gui.can_resize (plugin));
+        uint32_t newWidth = width - 20, newHeight = height - 20;
+        ASSERT_TRUE (gui.adjust_size (plugin, &newWidth, &newHeight));
+        ASSERT_TRUE (hooks.resize_editor (plugin, newWidth, newHeight));
+        ASSERT_EQ (host.resizeRequests.size(), 1u);
+        EXPECT_EQ (host.resizeRequests.front(), std::make_pair (newWidth, newHeight));
+
+        gui.destroy (plugin);
+        host.destroyPlugin();
+        XDestroyWindow (display, parent);
+    }
+
+    XCloseDisplay (display);
 }

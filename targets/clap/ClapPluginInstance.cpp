@@ -344,7 +344,7 @@ const void* ClapPluginInstance::getExtension (const char* id) const
     if (is (CLAP_EXT_TRACK_INFO) || is (CLAP_EXT_TRACK_INFO_COMPAT)) return &trackInfo;
 
    #if TESSALINE_CLAP_TEST_HOOKS
-    static const tessaline_clap_test_hooks_t testHooks { testEditParameter };
+    static const tessaline_clap_test_hooks_t testHooks { testEditParameter, testResizeEditor };
 
     if (is (tessalineClapTestHooksId))      return &testHooks;
    #endif
@@ -827,6 +827,18 @@ bool CLAP_ABI ClapPluginInstance::testEditParameter (const clap_plugin_t* plugin
     parameter->beginChangeGesture();
     parameter->setValueNotifyingHost (static_cast<float> (normalisedValue));
     parameter->endChangeGesture();
+    return true;
+}
+
+bool CLAP_ABI ClapPluginInstance::testResizeEditor (const clap_plugin_t* plugin, uint32_t width, uint32_t height)
+{
+    auto* instance = from (plugin);
+    auto* editor = instance != nullptr ? instance->processor->getActiveEditor() : nullptr;
+
+    if (editor == nullptr)
+        return false;
+
+    editor->setSize (static_cast<int> (width), static_cast<int> (height));
     return true;
 }
 #endif

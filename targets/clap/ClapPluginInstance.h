@@ -101,6 +101,7 @@ private:
 
    #if TESSALINE_CLAP_TEST_HOOKS
     static bool CLAP_ABI testEditParameter (const clap_plugin_t*, uint32_t index, double normalisedValue);
+    static bool CLAP_ABI testResizeEditor (const clap_plugin_t*, uint32_t width, uint32_t height);
    #endif
 
     //==============================================================================
