@@ -133,7 +133,6 @@ bool ClapPluginInstance::activate (double sampleRate, uint32_t maxFrames)
     currentSampleRate = sampleRate;
     scratch.setSize (juce::jmax (processor->getTotalNumInputChannels(), processor->getTotalNumOutputChannels()),
                      blockSize, false, true, false);
-    noMidi.ensureSize (0);
 
     processor->setRateAndBufferSizeDetails (sampleRate, blockSize);
     processor->prepareToPlay (sampleRate, blockSize);
