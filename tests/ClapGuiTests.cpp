@@ -241,6 +241,10 @@ TEST_F (ClapPluginGui, EmbedsPaintsResizesAndGoesAwayRepeatedly)
 
             if (hints.preserve_aspect_ratio)
             {
+                // The editor's own size has the announced shape, in small whole numbers.
+                EXPECT_EQ ((uint64_t) hints.aspect_ratio_width * height, (uint64_t) hints.aspect_ratio_height * width);
+                EXPECT_LE (hints.aspect_ratio_width, width);
+
                 const auto ratio = (double) hints.aspect_ratio_width / hints.aspect_ratio_height;
                 EXPECT_NEAR ((double) largest / largestHeight, ratio, 0.01);
                 EXPECT_NEAR ((double) smallest / smallestHeight, ratio, 0.01);
