@@ -448,6 +448,25 @@ TEST (ClapPluginWithoutHostLog, MisbehaviourGoesToTheErrorStream)
     plugin->destroy (plugin);
 }
 
+TEST (ClapPluginTrackInfo, IsReadFromTheHostAtInitAndOnChange)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ClapTestHost::Offers offers;
+    offers.trackInfo = true;
+    ClapTestHost host { library, offers };
+    ASSERT_TRUE (host.createPlugin());
+    EXPECT_EQ (host.trackInfoQueries, 1);
+
+    for (auto* id : { CLAP_EXT_TRACK_INFO, CLAP_EXT_TRACK_INFO_COMPAT })
+    {
+        host.extension<clap_plugin_track_info_t> (id)->changed (host.plugin());
+        host.extension<clap_plugin_track_info_t> (id)->changed (host.plugin());
+    }
+
+    EXPECT_EQ (host.trackInfoQueries, 5);
+    EXPECT_TRUE (host.takeLog().empty());
+}
+
 //==============================================================================
 TEST (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
 {

@@ -811,7 +811,10 @@ void CLAP_ABI ClapPluginInstance::timerOnTimer (const clap_plugin_t* plugin, cla
 void CLAP_ABI ClapPluginInstance::trackInfoChanged (const clap_plugin_t* plugin)
 {
     if (auto* instance = from (plugin))
+    {
+        instance->host.checkMainThread ("clap_plugin_track_info.changed");
         instance->passTrackInfoToProcessor();
+    }
 }
 
 #if TESSALINE_CLAP_TEST_HOOKS

@@ -104,6 +104,7 @@ const void* CLAP_ABI ClapTestHost::getExtension (const clap_host_t* host, const 
     static const clap_host_params_t paramsExtension { rescan, clear, requestFlush };
     static const clap_host_gui_t guiExtension { resizeHintsChanged, requestResize, requestShow, requestHide, closed };
     static const clap_host_timer_support_t timerExtension { registerTimer, unregisterTimer };
+    static const clap_host_track_info_t trackInfoExtension { getTrackInfo };
 
     const auto& self = from (host);
     const auto is = [id] (const char* candidate) { return id != nullptr && std::strcmp (id, candidate) == 0; };
@@ -113,6 +114,7 @@ const void* CLAP_ABI ClapTestHost::getExtension (const clap_host_t* host, const 
     if (is (CLAP_EXT_PARAMS) && self.offers.params)               return &paramsExtension;
     if (is (CLAP_EXT_GUI) && self.offers.gui)                     return &guiExtension;
     if (is (CLAP_EXT_TIMER_SUPPORT) && self.offers.timerSupport)  return &timerExtension;
+    if (is (CLAP_EXT_TRACK_INFO) && self.offers.trackInfo)        return &trackInfoExtension;
     return nullptr;
 }
 
@@ -183,5 +185,15 @@ bool CLAP_ABI ClapTestHost::unregisterTimer (const clap_host_t* host, clap_id ti
         return false;
 
     timers.erase (found);
+    return true;
+}
+
+bool CLAP_ABI ClapTestHost::getTrackInfo (const clap_host_t* host, clap_track_info_t* info)
+{
+    ++from (host).trackInfoQueries;
+    *info = {};
+    info->flags = CLAP_TRACK_INFO_HAS_TRACK_NAME | CLAP_TRACK_INFO_HAS_TRACK_COLOR;
+    std::strcpy (info->name, "Bass");
+    info->color = { 255, 10, 20, 30 };
     return true;
 }

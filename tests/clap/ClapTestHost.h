@@ -18,6 +18,7 @@ struct ClapTestHostOffers
     bool params = true;
     bool gui = true;
     bool timerSupport = true;
+    bool trackInfo = false;
 };
 
 /** A small CLAP host for one plug-in instance: it offers log, thread-check, params, gui and
@@ -64,6 +65,7 @@ public:
     int valueRescans = 0;
     std::vector<std::pair<uint32_t, uint32_t>> resizeRequests;
     std::vector<std::pair<clap_id, uint32_t>> timers;
+    int trackInfoQueries = 0;
 
 private:
     static ClapTestHost& from (const clap_host_t*);
@@ -85,6 +87,7 @@ private:
     static void CLAP_ABI closed (const clap_host_t*, bool wasDestroyed);
     static bool CLAP_ABI registerTimer (const clap_host_t*, uint32_t periodMs, clap_id* timerId);
     static bool CLAP_ABI unregisterTimer (const clap_host_t*, clap_id timerId);
+    static bool CLAP_ABI getTrackInfo (const clap_host_t*, clap_track_info_t*);
 
     const ClapTestLibrary& library;
     Offers offers;
