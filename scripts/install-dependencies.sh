@@ -17,6 +17,8 @@ packages=(
     libgtest-dev libbenchmark-dev
     # headless display, audio server and window tools for the end-to-end tests
     xvfb xauth x11-utils xdotool jackd2 imagemagick
+    # third-party CLAP plug-ins that check the test host, and a CLAP host's plug-in scanner
+    zam-plugins qtractor
 )
 
 missing=()

@@ -1,0 +1,246 @@
+#include "targets/clap/ClapParameterBridge.h"
+
+#include <cmath>
+#include <cstring>
+
+thread_local bool ClapParameterBridge::applyingHostChange = false;
+
+namespace
+{
+    juce::String identifierOf (juce::AudioProcessorParameter& parameter)
+    {
+        if (auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (&parameter))
+            return hosted->getParameterID();
+
+        return juce::String (parameter.getParameterIndex());
+    }
+
+    void copyText (const juce::String& text, char* destination, size_t size)
+    {
+        if (destination == nullptr || size == 0)
+            return;
+
+        text.copyToUTF8 (destination, size);
+        destination[size - 1] = '\0';
+    }
+}
+
+ClapParameterBridge::ClapParameterBridge (juce::AudioProcessor& processorToUse, const ClapHostAccess& hostToUse)
+    : processor (processorToUse),
+      host (hostToUse)
+{
+    for (auto* parameter : processor.getParameters())
+    {
+        parameters.push_back (parameter);
+        ids.push_back (idForIdentifier (identifierOf (*parameter)));
+    }
+
+    processor.addListener (this);
+}
+
+ClapParameterBridge::~ClapParameterBridge()
+{
+    processor.removeListener (this);
+}
+
+clap_id ClapParameterBridge::idForIdentifier (const juce::String& identifier) noexcept
+{
+    uint32_t hash = 2166136261u;
+
+    for (auto* byte = identifier.toRawUTF8(); *byte != 0; ++byte)
+    {
+        hash ^= static_cast<uint8_t> (*byte);
+        hash *= 16777619u;
+    }
+
+    return hash & 0x7fffffffu;
+}
+
+//==============================================================================
+uint32_t ClapParameterBridge::count() const noexcept
+{
+    return static_cast<uint32_t> (parameters.size());
+}
+
+bool ClapParameterBridge::getInfo (uint32_t index, clap_param_info_t& info) const
+{
+    if (index >= count())
+        return false;
+
+    auto& parameter = *parameters[index];
+
+    info = {};
+    info.id = ids[index];
+    info.flags = CLAP_PARAM_IS_AUTOMATABLE;
+
+    if (parameter.isBoolean())
+        info.flags |= CLAP_PARAM_IS_STEPPED;
+
+    info.cookie = nullptr;
+    copyText (parameter.getName (CLAP_NAME_SIZE - 1), info.name, sizeof (info.name));
+    info.module[0] = '\0';
+    info.min_value = 0.0;
+    info.max_value = 1.0;
+    info.default_value = parameter.getDefaultValue();
+    return true;
+}
+
+juce::AudioProcessorParameter* ClapParameterBridge::find (clap_id id) const noexcept
+{
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] == id)
+            return parameters[i];
+
+    return nullptr;
+}
+
+bool ClapParameterBridge::getValue (clap_id id, double& value) const
+{
+    auto* parameter = find (id);
+
+    if (parameter == nullptr)
+        return false;
+
+    value = parameter->getValue();
+    return true;
+}
+
+bool ClapParameterBridge::valueToText (clap_id id, double value, char* display, uint32_t size) const
+{
+    auto* parameter = find (id);
+
+    if (parameter == nullptr || display == nullptr || size == 0 || ! std::isfinite (value))
+        return false;
+
+    const auto normalised = juce::jlimit (0.0f, 1.0f, static_cast<float> (value));
+    copyText (parameter->getText (normalised, static_cast<int> (size) - 1), display, size);
+    return true;
+}
+
+bool ClapParameterBridge::textToValue (clap_id id, const char* display, double& value) const
+{
+    auto* parameter = find (id);
+
+    if (parameter == nullptr || display == nullptr)
+        return false;
+
+    value = parameter->getValueForText (juce::String::fromUTF8 (display));
+    return true;
+}
+
+//==============================================================================
+void ClapParameterBridge::applyHostEvents (const clap_input_events_t* events)
+{
+    if (events == nullptr || events->size == nullptr || events->get == nullptr)
+        return;
+
+    const auto numEvents = events->size (events);
+
+    for (uint32_t i = 0; i < numEvents; ++i)
+    {
+        const auto* header = events->get (events, i);
+
+        if (header == nullptr || header->space_id != CLAP_CORE_EVENT_SPACE_ID)
+            continue;
+
+        // Gestures from the host need nothing from the processor: only values change its state.
+        if (header->type == CLAP_EVENT_PARAM_VALUE && header->size >= sizeof (clap_event_param_value_t))
+            applyHostValue (*reinterpret_cast<const clap_event_param_value_t*> (header));
+    }
+}
+
+void ClapParameterBridge::applyHostValue (const clap_event_param_value_t& event)
+{
+    auto* parameter = find (event.param_id);
+
+    if (parameter == nullptr || ! std::isfinite (event.value))
+        return;
+
+    const auto normalised = juce::jlimit (0.0f, 1.0f, static_cast<float> (event.value));
+    applyWithoutEcho ([&] { parameter->setValueNotifyingHost (normalised); });
+}
+
+void ClapParameterBridge::sendEditsToHost (const clap_output_events_t* events)
+{
+    if (events == nullptr || events->try_push == nullptr)
+        return;
+
+    while (editQueue.getNumReady() > 0)
+    {
+        int start1, size1, start2, size2;
+        editQueue.prepareToRead (1, start1, size1, start2, size2);
+
+        // Keep an edit the host could not take for the next chance rather than lose it.
+        if (! pushToHost (*events, edits[static_cast<size_t> (start1)]))
+            return;
+
+        editQueue.finishedRead (1);
+    }
+}
+
+bool ClapParameterBridge::pushToHost (const clap_output_events_t& events, const Edit& edit)
+{
+    if (edit.type == CLAP_EVENT_PARAM_VALUE)
+    {
+        clap_event_param_value_t event {};
+        event.header = { sizeof (event), 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0 };
+        event.param_id = edit.id;
+        event.cookie = nullptr;
+        event.note_id = -1;
+        event.port_index = -1;
+        event.channel = -1;
+        event.key = -1;
+        event.value = edit.value;
+        return events.try_push (&events, &event.header);
+    }
+
+    clap_event_param_gesture_t event {};
+    event.header = { sizeof (event), 0, CLAP_CORE_EVENT_SPACE_ID, edit.type, 0 };
+    event.param_id = edit.id;
+    return events.try_push (&events, &event.header);
+}
+
+void ClapParameterBridge::queueEdit (Edit edit)
+{
+    int start1, size1, start2, size2;
+    editQueue.prepareToWrite (1, start1, size1, start2, size2);
+
+    if (size1 == 0)
+        return; // the host has stopped flushing; a full queue drops the newest edit
+
+    edits[static_cast<size_t> (start1)] = edit;
+    editQueue.finishedWrite (1);
+
+    if (! host.isAudioThread())
+        host.requestParameterFlush();
+}
+
+//==============================================================================
+void ClapParameterBridge::audioProcessorParameterChanged (juce::AudioProcessor*, int index, float newValue)
+{
+    if (applyingHostChange || index < 0 || index >= static_cast<int> (ids.size()))
+        return;
+
+    queueEdit ({ CLAP_EVENT_PARAM_VALUE, ids[static_cast<size_t> (index)], newValue });
+}
+
+void ClapParameterBridge::audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&)
+{
+    // Latency and parameter info never change in this processor; nothing to tell the host.
+}
+
+void ClapParameterBridge::audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index)
+{
+    if (applyingHostChange || index < 0 || index >= static_cast<int> (ids.size()))
+        return;
+
+    queueEdit ({ CLAP_EVENT_PARAM_GESTURE_BEGIN, ids[static_cast<size_t> (index)], 0.0 });
+}
+
+void ClapParameterBridge::audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index)
+{
+    if (applyingHostChange || index < 0 || index >= static_cast<int> (ids.size()))
+        return;
+
+    queueEdit ({ CLAP_EVENT_PARAM_GESTURE_END, ids[static_cast<size_t> (index)], 0.0 });
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "targets/clap/ClapAbi.h"
+#include "targets/clap/ClapHostAccess.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
+#include <utility>
+#include <vector>
+
+/** The processor's parameters as CLAP parameters: stable ids derived from the string
+    identifiers, normalised values, the parameters' own text conversions, the host's parameter
+    events in, and the editor's edits out as parameter events with their gestures. */
+class ClapParameterBridge final : private juce::AudioProcessorListener
+{
+public:
+    ClapParameterBridge (juce::AudioProcessor&, const ClapHostAccess&);
+    ~ClapParameterBridge() override;
+
+    /** The CLAP id of a parameter identifier: 32-bit FNV-1a of its UTF-8 bytes with the top bit
+        cleared, so it never collides with CLAP_INVALID_ID and never changes between builds. */
+    static clap_id idForIdentifier (const juce::String& identifier) noexcept;
+
+    //==============================================================================
+    uint32_t count() const noexcept;
+    bool getInfo (uint32_t index, clap_param_info_t& info) const;
+    bool getValue (clap_id, double& value) const;
+    bool valueToText (clap_id, double value, char* display, uint32_t size) const;
+    bool textToValue (clap_id, const char* display, double& value) const;
+
+    //==============================================================================
+    /** Applies the host's parameter values; they reach the processor's parameters at once and
+        never return to the host as edits. */
+    void applyHostEvents (const clap_input_events_t* events);
+
+    /** Hands the host every edit queued since the last call, oldest first. */
+    void sendEditsToHost (const clap_output_events_t* events);
+
+    /** Runs a change of parameter values that the host caused (e.g. a state load), so that it
+        is not reported back as the user's edit. */
+    template <typename Change>
+    static void applyWithoutEcho (Change&& change)
+    {
+        const auto wasApplying = std::exchange (applyingHostChange, true);
+        change();
+        applyingHostChange = wasApplying;
+    }
+
+private:
+    struct Edit
+    {
+        uint16_t type = CLAP_EVENT_PARAM_VALUE;
+        clap_id id = CLAP_INVALID_ID;
+        double value = 0.0;
+    };
+
+    static constexpr int editQueueSize = 1024;
+
+    juce::AudioProcessorParameter* find (clap_id) const noexcept;
+    void applyHostValue (const clap_event_param_value_t&);
+    void queueEdit (Edit);
+    static bool pushToHost (const clap_output_events_t&, const Edit&);
+
+    //==============================================================================
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float newValue) override;
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override;
+    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override;
+    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override;
+
+    //==============================================================================
+    juce::AudioProcessor& processor;
+    const ClapHostAccess& host;
+    std::vector<juce::AudioProcessorParameter*> parameters;
+    std::vector<clap_id> ids;
+
+    // Edits travel from the message thread to whichever thread the host flushes on.
+    juce::AbstractFifo editQueue { editQueueSize };
+    std::array<Edit, editQueueSize> edits;
+
+    static thread_local bool applyingHostChange;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ClapParameterBridge)
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "targets/clap/ClapAbi.h"
+
+// An extension only the test build of the plug-in offers: it lets a test host play the
+// editor's part, which a host cannot otherwise reach from outside the library.
+static CLAP_CONSTEXPR const char tessalineClapTestHooksId[] = "com.quillfen.tessaline.test-hooks";
+
+typedef struct tessaline_clap_test_hooks
+{
+    /** Changes parameter `index` as the editor does: gesture begin, the normalised value,
+        gesture end, all on the calling thread (the message thread). */
+    bool (CLAP_ABI* edit_parameter) (const clap_plugin_t* plugin, uint32_t index, double normalisedValue);
+
+    /** Resizes the open editor from inside, as its resize corner does. */
+    bool (CLAP_ABI* resize_editor) (const clap_plugin_t* plugin, uint32_t width, uint32_t height);
+} tessaline_clap_test_hooks_t;

@@ -1,0 +1,359 @@
+// The editor inside a host's X window: created, embedded, shown, resized, hidden and destroyed,
+// again and again, with JUCE's message loop running only on the host's timer.
+
+#include "targets/clap/ClapTestHooks.h"
+#include "tests/clap/ClapTestEventList.h"
+#include "tests/clap/ClapTestHost.h"
+#include "tests/clap/ClapTestLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <string>
+#include <vector>
+
+namespace
+{
+    constexpr unsigned long backgroundPixel = 0xff00ff; // a colour no editor paints everywhere
+
+    // Like every X host, keep Xlib's default handler (which ends the process) away from
+    // protocol errors; plug-ins run inside the host's process and do not install their own.
+    int xErrorsSeen = 0;
+
+    int countXError (Display*, XErrorEvent*)
+    {
+        ++xErrorsSeen;
+        return 0;
+    }
+
+    class ClapPluginGui : public ::testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            XSetErrorHandler (countXError);
+            display = XOpenDisplay (nullptr);
+            ASSERT_NE (display, nullptr) << "no X display (run under xvfb-run)";
+            ASSERT_GE (DefaultDepth (display, DefaultScreen (display)), 24);
+
+            // The host's window covers the screen, the largest size the editor will take.
+            const auto screen = DefaultScreen (display);
+            parent = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0,
+                                          (unsigned) DisplayWidth (display, screen), (unsigned) DisplayHeight (display, screen),
+                                          0, 0, backgroundPixel);
+            XMapWindow (display, parent);
+            XSync (display, False);
+
+            ASSERT_TRUE (library.isLoaded()) << library.getError();
+            ASSERT_TRUE (host.createPlugin());
+            gui = host.extension<clap_plugin_gui_t> (CLAP_EXT_GUI);
+            ASSERT_NE (gui, nullptr);
+        }
+
+        void TearDown() override
+        {
+            host.destroyPlugin();
+
+            if (display != nullptr)
+            {
+                XDestroyWindow (display, parent);
+                XCloseDisplay (display);
+            }
+        }
+
+        /** Runs the host's timers (and so JUCE's loop) until the condition holds. */
+        bool pumpUntil (const std::function<bool()>& condition)
+        {
+            for (int i = 0; i < 500; ++i)
+            {
+                host.runTimers();
+                XSync (display, False);
+
+                if (condition())
+                    return true;
+
+                std::this_thread::sleep_for (std::chrono::milliseconds (10));
+            }
+
+            return false;
+        }
+
+        void pumpFor (int ticks)
+        {
+            for (int i = 0; i < ticks; ++i)
+            {
+                host.runTimers();
+                std::this_thread::sleep_for (std::chrono::milliseconds (10));
+            }
+        }
+
+        std::vector<Window> children()
+        {
+            Window root, parentOfParent, *list = nullptr;
+            unsigned int count = 0;
+            XQueryTree (display, parent, &root, &parentOfParent, &list, &count);
+            std::vector<Window> result (list, list + count);
+
+            if (list != nullptr)
+                XFree (list);
+
+            return result;
+        }
+
+        /** The only child of the host's window when it is viewable and of this size. */
+        bool editorWindowIs (uint32_t width, uint32_t height, bool viewable = true)
+        {
+            const auto windows = children();
+
+            if (windows.size() != 1)
+                return false;
+
+            XWindowAttributes attributes {};
+            XGetWindowAttributes (display, windows.front(), &attributes);
+            lastGeometry = std::to_string (attributes.width) + " x " + std::to_string (attributes.height)
+                         + (attributes.map_state == IsViewable ? " viewable" : " not viewable");
+            return (uint32_t) attributes.width == width && (uint32_t) attributes.height == height
+                && (attributes.map_state == IsViewable) == viewable;
+        }
+
+        std::vector<unsigned long> pixels (uint32_t width, uint32_t height)
+        {
+            std::vector<unsigned long> result;
+            auto* image = XGetImage (display, parent, 0, 0, width, height, AllPlanes, ZPixmap);
+
+            if (image == nullptr)
+                return result;
+
+            for (uint32_t y = 0; y < height; y += 2)
+                for (uint32_t x = 0; x < width; x += 2)
+                    result.push_back (XGetPixel (image, (int) x, (int) y) & 0xffffff);
+
+            XDestroyImage (image);
+            return result;
+        }
+
+        bool isPainted (uint32_t width, uint32_t height)
+        {
+            const auto all = pixels (width, height);
+            const auto background = (size_t) std::count (all.begin(), all.end(), backgroundPixel);
+            return ! all.empty() && background < all.size() / 10;
+        }
+
+        void setFromHost (const char* parameterName, double value)
+        {
+            const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+
+            for (uint32_t i = 0; i < params.count (host.plugin()); ++i)
+            {
+                clap_param_info_t info {};
+                params.get_info (host.plugin(), i, &info);
+
+                if (std::string (info.name) == parameterName)
+                {
+                    ClapTestEventList events;
+                    events.addValue (info.id, value);
+                    params.flush (host.plugin(), events.input(), events.output());
+                }
+            }
+        }
+
+        std::string lastGeometry;
+        Display* display = nullptr;
+        Window parent = 0;
+        ClapTestLibrary library { TESSALINE_CLAP_PATH };
+        ClapTestHost host { library };
+        const clap_plugin_gui_t* gui = nullptr;
+    };
+}
+
+TEST_F (ClapPluginGui, OffersEmbeddedX11WindowsOnly)
+{
+    auto* plugin = host.plugin();
+    EXPECT_TRUE (gui->is_api_supported (plugin, CLAP_WINDOW_API_X11, false));
+    EXPECT_FALSE (gui->is_api_supported (plugin, CLAP_WINDOW_API_X11, true));
+    EXPECT_FALSE (gui->is_api_supported (plugin, CLAP_WINDOW_API_WAYLAND, false));
+    EXPECT_FALSE (gui->is_api_supported (plugin, CLAP_WINDOW_API_WIN32, false));
+
+    const char* api = nullptr;
+    bool isFloating = true;
+    ASSERT_TRUE (gui->get_preferred_api (plugin, &api, &isFloating));
+    EXPECT_STREQ (api, CLAP_WINDOW_API_X11);
+    EXPECT_FALSE (isFloating);
+
+    EXPECT_FALSE (gui->create (plugin, CLAP_WINDOW_API_X11, true));
+    EXPECT_FALSE (gui->create (plugin, CLAP_WINDOW_API_WAYLAND, false));
+
+    uint32_t width = 0, height = 0;
+    EXPECT_FALSE (gui->get_size (plugin, &width, &height)); // nothing created
+    EXPECT_FALSE (host.timers.empty());                     // JUCE's loop runs on the host's timer
+}
+
+TEST_F (ClapPluginGui, EmbedsPaintsResizesAndGoesAwayRepeatedly)
+{
+    auto* plugin = host.plugin();
+
+    for (int round = 0; round < 3; ++round)
+    {
+        SCOPED_TRACE ("round " + std::to_string (round));
+        ASSERT_TRUE (gui->create (plugin, CLAP_WINDOW_API_X11, false));
+        EXPECT_FALSE (gui->create (plugin, CLAP_WINDOW_API_X11, false)); // one editor at a time
+        const auto log = host.takeLog();
+        ASSERT_EQ (log.size(), 1u);
+        EXPECT_EQ (log.front().severity, CLAP_LOG_HOST_MISBEHAVING);
+
+        uint32_t width = 0, height = 0;
+        ASSERT_TRUE (gui->get_size (plugin, &width, &height));
+        ASSERT_GT (width, 0u);
+        ASSERT_GT (height, 0u);
+
+        clap_window_t window {};
+        window.api = CLAP_WINDOW_API_X11;
+        window.x11 = parent;
+        ASSERT_TRUE (gui->set_parent (plugin, &window));
+        ASSERT_TRUE (gui->show (plugin));
+
+        EXPECT_TRUE (pumpUntil ([&] { return editorWindowIs (width, height) && isPainted (width, height); }))
+            << "the editor never appeared painted inside the host's window";
+
+        // A host automation change shows in the editor: its messages and timers run.
+        const auto before = pixels (width, height);
+        setFromHost ("Cutoff", round % 2 == 0 ? 0.0 : 1.0);
+        setFromHost ("Resonance", round % 2 == 0 ? 0.7 : 0.0);
+        EXPECT_TRUE (pumpUntil ([&] { return pixels (width, height) != before; }))
+            << "the editor never repainted after a parameter change";
+
+        if (gui->can_resize (plugin))
+        {
+            clap_gui_resize_hints_t hints {};
+            ASSERT_TRUE (gui->get_resize_hints (plugin, &hints));
+
+            uint32_t largest = 100000, largestHeight = 100000, smallest = 1, smallestHeight = 1;
+            ASSERT_TRUE (gui->adjust_size (plugin, &largest, &largestHeight));
+            ASSERT_TRUE (gui->adjust_size (plugin, &smallest, &smallestHeight));
+            EXPECT_GE (largest, smallest);
+            EXPECT_GE (largestHeight, smallestHeight);
+
+            if (hints.preserve_aspect_ratio)
+            {
+                // The editor's own size has the announced shape, in small whole numbers.
+                EXPECT_EQ ((uint64_t) hints.aspect_ratio_width * height, (uint64_t) hints.aspect_ratio_height * width);
+                EXPECT_LE (hints.aspect_ratio_width, width);
+
+                const auto ratio = (double) hints.aspect_ratio_width / hints.aspect_ratio_height;
+                EXPECT_NEAR ((double) largest / largestHeight, ratio, 0.01);
+                EXPECT_NEAR ((double) smallest / smallestHeight, ratio, 0.01);
+            }
+
+            uint32_t newWidth = (width + largest) / 2, newHeight = height * 3;
+            ASSERT_TRUE (gui->adjust_size (plugin, &newWidth, &newHeight));
+            EXPECT_FALSE (gui->set_size (plugin, largest + 10, largestHeight + 10)); // beyond the limits
+            ASSERT_TRUE (gui->set_size (plugin, newWidth, newHeight));
+            EXPECT_TRUE (pumpUntil ([&] { return editorWindowIs (newWidth, newHeight) && isPainted (newWidth, newHeight); }))
+                << "wanted " << newWidth << " x " << newHeight << ", editor window " << lastGeometry;
+
+            uint32_t reportedWidth = 0, reportedHeight = 0;
+            gui->get_size (plugin, &reportedWidth, &reportedHeight);
+            EXPECT_EQ (reportedWidth, newWidth);
+            EXPECT_EQ (reportedHeight, newHeight);
+            width = newWidth;
+            height = newHeight;
+        }
+        else
+        {
+            uint32_t newWidth = width + 50, newHeight = height + 50;
+            ASSERT_TRUE (gui->adjust_size (plugin, &newWidth, &newHeight));
+            EXPECT_EQ (newWidth, width);
+            EXPECT_EQ (newHeight, height);
+            EXPECT_FALSE (gui->set_size (plugin, width + 50, height + 50));
+        }
+
+        EXPECT_TRUE (host.resizeRequests.empty()); // the host's own resizes are not echoed
+
+        ASSERT_TRUE (gui->hide (plugin));
+        EXPECT_TRUE (pumpUntil ([&] { return editorWindowIs (width, height, false); }));
+        ASSERT_TRUE (gui->show (plugin));
+        EXPECT_TRUE (pumpUntil ([&] { return editorWindowIs (width, height, true); }));
+
+        gui->destroy (plugin);
+        EXPECT_TRUE (pumpUntil ([&] { return children().empty(); }));
+    }
+
+    for (auto& entry : host.takeLog())
+        ADD_FAILURE() << entry.message;
+}
+
+TEST_F (ClapPluginGui, EditorsOfTwoInstancesLiveSideBySide)
+{
+    ClapTestHost secondHost { library };
+    ASSERT_TRUE (secondHost.createPlugin());
+    auto* second = secondHost.plugin();
+    auto* secondGui = secondHost.extension<clap_plugin_gui_t> (CLAP_EXT_GUI);
+
+    clap_window_t window {};
+    window.api = CLAP_WINDOW_API_X11;
+    window.x11 = parent;
+
+    ASSERT_TRUE (gui->create (host.plugin(), CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE (secondGui->create (second, CLAP_WINDOW_API_X11, false));
+    ASSERT_TRUE (gui->set_parent (host.plugin(), &window));
+    ASSERT_TRUE (secondGui->set_parent (second, &window));
+    EXPECT_TRUE (pumpUntil ([&] { secondHost.runTimers(); return children().size() == 2; }));
+
+    // The first instance goes first; the second's editor keeps working on the shared framework.
+    gui->destroy (host.plugin());
+    host.destroyPlugin();
+    EXPECT_TRUE (pumpUntil ([&] { secondHost.runTimers(); return children().size() == 1; }));
+
+    secondGui->destroy (second);
+    secondHost.destroyPlugin();
+    XSync (display, False);
+    EXPECT_TRUE (children().empty());
+}
+
+TEST (ClapPluginGuiResizedFromInside, AsksTheHostToFollow)
+{
+    Display* display = XOpenDisplay (nullptr);
+    ASSERT_NE (display, nullptr);
+
+    {
+        ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
+        ASSERT_TRUE (library.isLoaded()) << library.getError();
+        ClapTestHost host { library };
+        ASSERT_TRUE (host.createPlugin());
+        auto* plugin = host.plugin();
+        const auto& gui = *host.extension<clap_plugin_gui_t> (CLAP_EXT_GUI);
+        const auto& hooks = *host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+
+        const auto parent = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 1500, 800, 0, 0, 0);
+        XMapWindow (display, parent);
+        XSync (display, False);
+
+        ASSERT_TRUE (gui.create (plugin, CLAP_WINDOW_API_X11, false));
+        clap_window_t window {};
+        window.api = CLAP_WINDOW_API_X11;
+        window.x11 = parent;
+        ASSERT_TRUE (gui.set_parent (plugin, &window));
+
+        uint32_t width = 0, height = 0;
+        ASSERT_TRUE (gui.get_size (plugin, &width, &height));
+
+        ASSERT_TRUE (gui.can_resize (plugin));
+        uint32_t newWidth = width - 20, newHeight = height - 20;
+        ASSERT_TRUE (gui.adjust_size (plugin, &newWidth, &newHeight));
+        ASSERT_TRUE (hooks.resize_editor (plugin, newWidth, newHeight));
+        ASSERT_EQ (host.resizeRequests.size(), 1u);
+        EXPECT_EQ (host.resizeRequests.front(), std::make_pair (newWidth, newHeight));
+
+        gui.destroy (plugin);
+        host.destroyPlugin();
+        XDestroyWindow (display, parent);
+    }
+
+    XCloseDisplay (display);
+}

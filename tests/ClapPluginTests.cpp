@@ -1,0 +1,526 @@
+// The plug-in as a CLAP host sees it, through the project's own test host.
+
+#include "processor/ParameterIds.h"
+#include "processor/TessalineAudioProcessor.h"
+#include "targets/clap/ClapTestHooks.h"
+#include "tests/clap/ClapTestEventList.h"
+#include "tests/clap/ClapTestHost.h"
+#include "tests/clap/ClapTestInputStream.h"
+#include "tests/clap/ClapTestLibrary.h"
+#include "tests/clap/ClapTestOutputStream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace
+{
+    const char* const tessalineId = "com.quillfen.tessaline";
+
+    // Ids hosts store in projects: derived from the identifiers and pinned here so that they
+    // can never change unnoticed.
+    struct ExpectedParameter
+    {
+        const char* identifier;
+        clap_id id;
+        const char* name;
+        double defaultValue;
+    };
+
+    const ExpectedParameter expectedParameters[] = {
+        { ParameterIds::cutoff,       1801646368u, "Cutoff",       1.0 },
+        { ParameterIds::resonance,     958726815u, "Resonance",    0.0 },
+        { ParameterIds::drive,         531555959u, "Drive",        0.0 },
+        { ParameterIds::makeupGain,   2032288733u, "Makeup Gain",  0.0 },
+        { ParameterIds::mode,         1819205650u, "Filter Mode",  0.0 },
+        { ParameterIds::slope,        1594460936u, "Filter Slope", 1.0 },
+        { ParameterIds::oversampling, 1919884502u, "Oversampling", 1.0 },
+    };
+
+    clap_id idOf (const char* identifier)
+    {
+        for (auto& parameter : expectedParameters)
+            if (std::strcmp (parameter.identifier, identifier) == 0)
+                return parameter.id;
+
+        return CLAP_INVALID_ID;
+    }
+
+    class ClapPlugin : public ::testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            ASSERT_TRUE (library.isLoaded()) << library.getError();
+            ASSERT_TRUE (host.createPlugin());
+        }
+
+        const clap_plugin_params_t& params() const  { return *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS); }
+        const clap_plugin_state_t& state() const    { return *host.extension<clap_plugin_state_t> (CLAP_EXT_STATE); }
+
+        double valueOf (ClapTestHost& someHost, const char* identifier) const
+        {
+            double value = -1.0;
+            someHost.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS)->get_value (someHost.plugin(), idOf (identifier), &value);
+            return value;
+        }
+
+        std::vector<double> allValues (ClapTestHost& someHost) const
+        {
+            std::vector<double> values;
+
+            for (auto& parameter : expectedParameters)
+                values.push_back (valueOf (someHost, parameter.identifier));
+
+            return values;
+        }
+
+        void setFromHost (std::initializer_list<std::pair<const char*, double>> values)
+        {
+            ClapTestEventList events;
+
+            for (auto [identifier, value] : values)
+                events.addValue (idOf (identifier), value);
+
+            params().flush (host.plugin(), events.input(), events.output());
+        }
+
+        std::vector<uint8_t> save (ClapTestHost& someHost, size_t maxPerWrite = 100000) const
+        {
+            ClapTestOutputStream stream (maxPerWrite);
+            EXPECT_TRUE (someHost.extension<clap_plugin_state_t> (CLAP_EXT_STATE)->save (someHost.plugin(), stream.get()));
+            return stream.bytes;
+        }
+
+        ClapTestLibrary library { TESSALINE_CLAP_PATH };
+        ClapTestHost host { library };
+    };
+}
+
+//==============================================================================
+TEST_F (ClapPlugin, EntryAndDescriptorPresentTessaline)
+{
+    const auto& entry = *library.getEntry();
+    EXPECT_EQ (entry.clap_version.major, 1u);
+    EXPECT_EQ (entry.clap_version.minor, 2u);
+    EXPECT_EQ (entry.clap_version.revision, 7u);
+    EXPECT_EQ (entry.get_factory ("clap.preset-discovery-factory/2"), nullptr);
+    EXPECT_EQ (entry.get_factory (""), nullptr);
+
+    const auto& factory = *library.getFactory();
+    ASSERT_EQ (factory.get_plugin_count (&factory), 1u);
+    EXPECT_EQ (factory.get_plugin_descriptor (&factory, 1), nullptr);
+
+    const auto& descriptor = *factory.get_plugin_descriptor (&factory, 0);
+    EXPECT_EQ (descriptor.clap_version.major, 1u);
+    EXPECT_EQ (descriptor.clap_version.minor, 2u);
+    EXPECT_EQ (descriptor.clap_version.revision, 7u);
+    EXPECT_STREQ (descriptor.id, tessalineId);
+    EXPECT_STREQ (descriptor.name, "Tessaline");
+    EXPECT_STREQ (descriptor.vendor, "Quillfen");
+    EXPECT_STREQ (descriptor.url, "");
+    EXPECT_STREQ (descriptor.manual_url, "");
+    EXPECT_STREQ (descriptor.support_url, "");
+    EXPECT_STREQ (descriptor.version, "1.0.0");
+    EXPECT_STREQ (descriptor.description, "Tessaline");
+    ASSERT_NE (descriptor.features, nullptr);
+    EXPECT_STREQ (descriptor.features[0], "audio-effect");
+    EXPECT_STREQ (descriptor.features[1], "filter");
+    EXPECT_EQ (descriptor.features[2], nullptr);
+
+    EXPECT_EQ (host.plugin()->desc, &descriptor);
+}
+
+TEST_F (ClapPlugin, UnknownPluginIdGivesTheWarningLineAndNoInstance)
+{
+    const auto& factory = *library.getFactory();
+    ::testing::internal::CaptureStdout();
+    const auto* plugin = factory.create_plugin (&factory, host.clapHost(), "com.example.other");
+    const auto output = ::testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ (plugin, nullptr);
+    EXPECT_EQ (output, "Warning: CLAP asked for plugin_id 'com.example.other' and JuceCLAPWrapper ID is '"
+                       + std::string (tessalineId) + "'\n");
+}
+
+TEST_F (ClapPlugin, OffersExactlyItsExtensions)
+{
+    for (auto* id : { CLAP_EXT_AUDIO_PORTS, CLAP_EXT_NOTE_PORTS, CLAP_EXT_NOTE_NAME, CLAP_EXT_PARAMS, CLAP_EXT_STATE,
+                      CLAP_EXT_LATENCY, CLAP_EXT_TAIL, CLAP_EXT_RENDER, CLAP_EXT_GUI, CLAP_EXT_TIMER_SUPPORT,
+                      CLAP_EXT_TRACK_INFO, CLAP_EXT_TRACK_INFO_COMPAT })
+        EXPECT_NE (host.extension<void> (id), nullptr) << id;
+
+    for (auto* id : ClapUnofferedExtensions::ids)
+        EXPECT_EQ (host.extension<void> (id), nullptr) << id;
+
+    for (auto* id : { "clap.thread-check", "clap.log", "clap.event-registry", "clap.draft.extensible-audio-ports",
+                      "clap.resource-directory.draft/0", "clap.ambisonic/3", "com.quillfen.tessaline.test-hooks", "" })
+        EXPECT_EQ (host.extension<void> (id), nullptr) << id;
+
+    EXPECT_EQ (host.plugin()->get_extension (host.plugin(), nullptr), nullptr);
+}
+
+TEST_F (ClapPlugin, AudioPortsAreOneStereoPairWorkingInPlace)
+{
+    const auto& ports = *host.extension<clap_plugin_audio_ports_t> (CLAP_EXT_AUDIO_PORTS);
+    ASSERT_EQ (ports.count (host.plugin(), true), 1u);
+    ASSERT_EQ (ports.count (host.plugin(), false), 1u);
+
+    struct ExpectedPort { bool isInput; clap_id id; const char* name; clap_id pair; };
+
+    for (auto expected : { ExpectedPort { true, 32768, "Input", 1 }, ExpectedPort { false, 1, "Output", 32768 } })
+    {
+        clap_audio_port_info_t info {};
+        ASSERT_TRUE (ports.get (host.plugin(), 0, expected.isInput, &info));
+        EXPECT_EQ (info.id, expected.id);
+        EXPECT_STREQ (info.name, expected.name);
+        EXPECT_EQ (info.channel_count, 2u);
+        EXPECT_STREQ (info.port_type, CLAP_PORT_STEREO);
+        EXPECT_EQ (info.flags, (uint32_t) CLAP_AUDIO_PORT_IS_MAIN);
+        EXPECT_EQ (info.in_place_pair, expected.pair);
+        EXPECT_FALSE (ports.get (host.plugin(), 1, expected.isInput, &info));
+    }
+
+    const auto& notePorts = *host.extension<clap_plugin_note_ports_t> (CLAP_EXT_NOTE_PORTS);
+    EXPECT_EQ (notePorts.count (host.plugin(), true), 0u);
+    EXPECT_EQ (notePorts.count (host.plugin(), false), 0u);
+    EXPECT_EQ (host.extension<clap_plugin_note_name_t> (CLAP_EXT_NOTE_NAME)->count (host.plugin()), 0u);
+}
+
+TEST_F (ClapPlugin, ParametersAreTheSevenInOrderWithStableIds)
+{
+    ASSERT_EQ (params().count (host.plugin()), 7u);
+
+    for (uint32_t index = 0; index < 7; ++index)
+    {
+        const auto& expected = expectedParameters[index];
+        clap_param_info_t info {};
+        ASSERT_TRUE (params().get_info (host.plugin(), index, &info));
+        EXPECT_EQ (info.id, expected.id) << expected.identifier;
+        EXPECT_STREQ (info.name, expected.name);
+        EXPECT_STREQ (info.module, "");
+        EXPECT_EQ (info.flags, (uint32_t) CLAP_PARAM_IS_AUTOMATABLE) << expected.identifier;
+        EXPECT_EQ (info.min_value, 0.0);
+        EXPECT_EQ (info.max_value, 1.0);
+        EXPECT_DOUBLE_EQ (info.default_value, expected.defaultValue) << expected.identifier;
+        EXPECT_DOUBLE_EQ (valueOf (host, expected.identifier), expected.defaultValue);
+    }
+
+    clap_param_info_t info {};
+    EXPECT_FALSE (params().get_info (host.plugin(), 7, &info));
+    double value = 0.0;
+    EXPECT_FALSE (params().get_value (host.plugin(), 12345, &value));
+}
+
+TEST_F (ClapPlugin, TextConversionsAreTheParametersOwn)
+{
+    struct Case { const char* identifier; double normalised; const char* text; };
+
+    const Case cases[] = {
+        { ParameterIds::cutoff,       0.5, "1000.0" },
+        { ParameterIds::cutoff,       0.0, "20.0" },
+        { ParameterIds::resonance,    1.0, "0.75" },
+        { ParameterIds::drive,        0.0, "1.00" },
+        { ParameterIds::makeupGain,   0.5, "3.00" },
+        { ParameterIds::mode,         0.5, "HighPass" },
+        { ParameterIds::mode,         1.0, "BandPass" },
+        { ParameterIds::slope,        0.5, "18 dB/oct" },
+        { ParameterIds::oversampling, 0.0, "Off" },
+        { ParameterIds::oversampling, 1.0, "2x" },
+    };
+
+    for (auto& c : cases)
+    {
+        char text[CLAP_NAME_SIZE] {};
+        ASSERT_TRUE (params().value_to_text (host.plugin(), idOf (c.identifier), c.normalised, text, sizeof (text)));
+        EXPECT_STREQ (text, c.text) << c.identifier;
+
+        double value = -1.0;
+        ASSERT_TRUE (params().text_to_value (host.plugin(), idOf (c.identifier), c.text, &value));
+        EXPECT_NEAR (value, c.normalised, 1.0e-4) << c.identifier << " " << c.text;
+    }
+
+    // A host's small buffer gets a terminated prefix; bad arguments are refused.
+    char small[4];
+    ASSERT_TRUE (params().value_to_text (host.plugin(), idOf (ParameterIds::mode), 0.5, small, sizeof (small)));
+    EXPECT_EQ (std::strlen (small), 3u);
+    EXPECT_FALSE (params().value_to_text (host.plugin(), 99, 0.5, small, sizeof (small)));
+    EXPECT_FALSE (params().value_to_text (host.plugin(), idOf (ParameterIds::mode), 0.5, nullptr, 0));
+    double value = 0.0;
+    EXPECT_FALSE (params().text_to_value (host.plugin(), idOf (ParameterIds::mode), nullptr, &value));
+}
+
+TEST_F (ClapPlugin, HostValuesAreAppliedAndNeverEchoed)
+{
+    ClapTestEventList events;
+    events.addGesture (CLAP_EVENT_PARAM_GESTURE_BEGIN, idOf (ParameterIds::mode));
+    events.addValue (idOf (ParameterIds::mode), 1.0);
+    events.addGesture (CLAP_EVENT_PARAM_GESTURE_END, idOf (ParameterIds::mode));
+    events.addValue (idOf (ParameterIds::cutoff), 0.5);
+    events.addValue (idOf (ParameterIds::drive), 7.0);                                  // out of range: clamped
+    events.addValue (idOf (ParameterIds::resonance), std::numeric_limits<double>::quiet_NaN()); // ignored
+    events.addValue (424242, 0.5);                                                      // unknown: ignored
+    params().flush (host.plugin(), events.input(), events.output());
+
+    EXPECT_DOUBLE_EQ (valueOf (host, ParameterIds::mode), 1.0);
+    EXPECT_DOUBLE_EQ (valueOf (host, ParameterIds::cutoff), 0.5);
+    EXPECT_DOUBLE_EQ (valueOf (host, ParameterIds::drive), 1.0);
+    EXPECT_DOUBLE_EQ (valueOf (host, ParameterIds::resonance), 0.0);
+    EXPECT_TRUE (events.pushed.empty());
+    EXPECT_EQ (host.flushRequests, 0);
+}
+
+//==============================================================================
+TEST_F (ClapPlugin, StateIsTheProcessorsBlobAndRoundTripsByteForByte)
+{
+    setFromHost ({ { ParameterIds::cutoff, 0.3 }, { ParameterIds::resonance, 0.6 }, { ParameterIds::mode, 1.0 },
+                   { ParameterIds::oversampling, 0.0 } });
+
+    // The same settings on a processor of our own give the very same bytes.
+    TessalineAudioProcessor reference;
+
+    for (auto& parameter : expectedParameters)
+        reference.apvts.getParameter (parameter.identifier)->setValueNotifyingHost ((float) valueOf (host, parameter.identifier));
+
+    juce::MemoryBlock referenceBlob;
+    reference.getStateInformation (referenceBlob);
+
+    ClapTestOutputStream trickle (7); // a stream taking 7 bytes a call
+    ASSERT_TRUE (state().save (host.plugin(), trickle.get()));
+    EXPECT_GT (trickle.numWrites, 1);
+    ASSERT_EQ (trickle.bytes.size(), referenceBlob.getSize());
+    EXPECT_EQ (std::memcmp (trickle.bytes.data(), referenceBlob.getData(), referenceBlob.getSize()), 0);
+
+    ClapTestHost secondHost { library };
+    ASSERT_TRUE (secondHost.createPlugin());
+
+    for (auto maxPerRead : { size_t (1), size_t (4096), size_t (1) << 20 })
+    {
+        ClapTestInputStream stream (trickle.bytes, maxPerRead);
+        ASSERT_TRUE (secondHost.extension<clap_plugin_state_t> (CLAP_EXT_STATE)->load (secondHost.plugin(), stream.get()));
+        EXPECT_EQ (stream.requestedSizes.front(), 4096u);
+        EXPECT_EQ (allValues (secondHost), allValues (host));
+        EXPECT_EQ (save (secondHost), trickle.bytes);
+    }
+
+    EXPECT_GE (secondHost.valueRescans, 1);
+    EXPECT_EQ (secondHost.flushRequests, 0); // the loaded values are not reported as edits
+}
+
+TEST_F (ClapPlugin, DamagedOrEmptyStreamsChangeNothing)
+{
+    setFromHost ({ { ParameterIds::cutoff, 0.25 }, { ParameterIds::slope, 0.0 } });
+    const auto before = allValues (host);
+    const auto goodBlob = save (host);
+
+    ClapTestHost other { library };
+    ASSERT_TRUE (other.createPlugin());
+    const auto otherBlob = save (other);
+    ASSERT_NE (otherBlob, goodBlob);
+
+    std::vector<uint8_t> randomBytes (3000);
+    juce::Random random (7);
+
+    for (auto& byte : randomBytes)
+        byte = (uint8_t) random.nextInt (256);
+
+    std::vector<uint8_t> truncated (otherBlob.begin(), otherBlob.begin() + (long) otherBlob.size() / 2);
+    std::vector<uint8_t> wrongMagic = otherBlob;
+    wrongMagic[0] ^= 0xff;
+
+    struct Case { const char* what; std::vector<uint8_t> bytes; size_t failAt; };
+
+    const Case cases[] = {
+        { "empty",             {},         SIZE_MAX },
+        { "random bytes",      randomBytes, SIZE_MAX },
+        { "truncated blob",    truncated,   SIZE_MAX },
+        { "wrong magic number", wrongMagic, SIZE_MAX },
+        { "stream fails late", otherBlob,   otherBlob.size() - 5 },
+        { "stream fails at once", otherBlob, 0 },
+    };
+
+    for (auto& c : cases)
+    {
+        ClapTestInputStream stream (c.bytes, 4096, c.failAt);
+        state().load (host.plugin(), stream.get());
+        EXPECT_EQ (allValues (host), before) << c.what;
+    }
+
+    ClapTestOutputStream refusing (SIZE_MAX, 0);
+    EXPECT_FALSE (state().save (host.plugin(), refusing.get()));
+}
+
+//==============================================================================
+TEST_F (ClapPlugin, LatencyAndTailAreZeroAndRenderModeIsAccepted)
+{
+    const auto& latency = *host.extension<clap_plugin_latency_t> (CLAP_EXT_LATENCY);
+    const auto& tail = *host.extension<clap_plugin_tail_t> (CLAP_EXT_TAIL);
+    const auto& render = *host.extension<clap_plugin_render_t> (CLAP_EXT_RENDER);
+
+    setFromHost ({ { ParameterIds::resonance, 1.0 }, { ParameterIds::oversampling, 1.0 } });
+    ASSERT_TRUE (host.plugin()->activate (host.plugin(), 48000.0, 1, 256));
+    EXPECT_EQ (latency.get (host.plugin()), 0u);
+    EXPECT_EQ (tail.get (host.plugin()), 0u);
+    EXPECT_FALSE (render.has_hard_realtime_requirement (host.plugin()));
+    EXPECT_TRUE (render.set (host.plugin(), CLAP_RENDER_OFFLINE));
+    EXPECT_TRUE (render.set (host.plugin(), CLAP_RENDER_REALTIME));
+    EXPECT_FALSE (render.set (host.plugin(), 7));
+    host.plugin()->deactivate (host.plugin());
+}
+
+//==============================================================================
+TEST_F (ClapPlugin, MisbehaviourIsLoggedAndSurvived)
+{
+    auto* plugin = host.plugin();
+    host.takeLog();
+
+    // Main-thread calls from another thread, audio-thread calls from the main thread.
+    host.runOnAudioThread ([&] { EXPECT_TRUE (plugin->activate (plugin, 44100.0, 1, 128)); });
+    EXPECT_TRUE (plugin->start_processing (plugin));
+    EXPECT_FALSE (plugin->activate (plugin, 44100.0, 1, 128)); // already active
+
+    // Deactivation without stop_processing, as some hosts do, and reactivation afterwards.
+    plugin->deactivate (plugin);
+    plugin->deactivate (plugin);
+
+    clap_process_t context {};
+    context.frames_count = 16;
+    EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_ERROR); // not active
+    EXPECT_FALSE (plugin->activate (plugin, 0.0, 1, 128));
+    EXPECT_FALSE (plugin->activate (plugin, 44100.0, 1, 0));
+    EXPECT_TRUE (plugin->activate (plugin, 44100.0, 1, 128));
+    EXPECT_EQ (plugin->process (plugin, nullptr), CLAP_PROCESS_ERROR);
+    EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE); // no buffers at all
+    plugin->deactivate (plugin);
+
+    const auto log = host.takeLog();
+    const auto logged = [&] (const std::string& text)
+    {
+        for (auto& entry : log)
+            if (entry.severity == CLAP_LOG_HOST_MISBEHAVING && entry.message.find (text) != std::string::npos)
+                return true;
+
+        return false;
+    };
+
+    EXPECT_TRUE (logged ("clap_plugin.activate must be called on the main thread"));
+    EXPECT_TRUE (logged ("clap_plugin.start_processing must be called on the audio thread"));
+    EXPECT_TRUE (logged ("activate called while the plug-in is active"));
+    EXPECT_TRUE (logged ("deactivate called before clap_plugin.stop_processing"));
+    EXPECT_TRUE (logged ("deactivate called while the plug-in is not active"));
+    EXPECT_TRUE (logged ("process called while the plug-in is not active"));
+    EXPECT_TRUE (logged ("unusable sample rate or block size"));
+    EXPECT_TRUE (logged ("clap_plugin.process must be called on the audio thread"));
+
+    for (auto& entry : log)
+        EXPECT_EQ (entry.severity, CLAP_LOG_HOST_MISBEHAVING) << entry.message;
+}
+
+TEST (ClapPluginWithoutHostLog, MisbehaviourGoesToTheErrorStream)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ClapTestHost::Offers offers;
+    offers.log = false;
+    ClapTestHost host { library, offers };
+
+    const auto& factory = *library.getFactory();
+    auto* plugin = factory.create_plugin (&factory, host.clapHost(), tessalineId);
+    ASSERT_NE (plugin, nullptr);
+
+    ::testing::internal::CaptureStderr();
+    plugin->activate (plugin, 44100.0, 1, 64); // before init
+    plugin->deactivate (plugin);
+    plugin->get_extension (nullptr, CLAP_EXT_PARAMS);
+    clap_plugin_t detached = *plugin;
+    detached.plugin_data = nullptr;
+    const auto* params = static_cast<const clap_plugin_params_t*> (plugin->get_extension (plugin, CLAP_EXT_PARAMS));
+    EXPECT_EQ (params->count (&detached), 0u);
+    const auto errors = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_NE (errors.find ("Host is required to call clap_plugin.init() first"), std::string::npos) << errors;
+    EXPECT_NE (errors.find ("called with a null clap_plugin pointer!\n"), std::string::npos) << errors;
+    EXPECT_NE (errors.find ("called with a null clap_plugin->plugin_data pointer! The host must never change this pointer!\n"),
+               std::string::npos) << errors;
+
+    plugin->destroy (plugin);
+}
+
+TEST (ClapPluginTrackInfo, IsReadFromTheHostAtInitAndOnChange)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ClapTestHost::Offers offers;
+    offers.trackInfo = true;
+    ClapTestHost host { library, offers };
+    ASSERT_TRUE (host.createPlugin());
+    EXPECT_EQ (host.trackInfoQueries, 1);
+
+    for (auto* id : { CLAP_EXT_TRACK_INFO, CLAP_EXT_TRACK_INFO_COMPAT })
+    {
+        host.extension<clap_plugin_track_info_t> (id)->changed (host.plugin());
+        host.extension<clap_plugin_track_info_t> (id)->changed (host.plugin());
+    }
+
+    EXPECT_EQ (host.trackInfoQueries, 5);
+    EXPECT_TRUE (host.takeLog().empty());
+}
+
+//==============================================================================
+TEST (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
+    ASSERT_TRUE (library.isLoaded()) << library.getError();
+    ClapTestHost host { library };
+    ASSERT_TRUE (host.createPlugin());
+    auto* plugin = host.plugin();
+
+    const auto& hooks = *host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+    const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+    const auto modeId = idOf (ParameterIds::mode);
+    const std::vector<ClapTestEventList::Event> expected {
+        { CLAP_EVENT_PARAM_GESTURE_BEGIN, modeId, 0.0 },
+        { CLAP_EVENT_PARAM_VALUE, modeId, 0.5 },
+        { CLAP_EVENT_PARAM_GESTURE_END, modeId, 0.0 },
+    };
+
+    // Inactive: the edit asks for a flush, and the flush carries it.
+    ASSERT_TRUE (hooks.edit_parameter (plugin, 4, 0.5));
+    EXPECT_GE (host.flushRequests, 1);
+
+    ClapTestEventList events;
+    events.refusePushes = true; // a full host queue keeps the edit for later
+    params.flush (plugin, nullptr, events.output());
+    events.refusePushes = false;
+    params.flush (plugin, nullptr, events.output());
+    EXPECT_EQ (events.pushed, expected);
+
+    params.flush (plugin, nullptr, events.output());
+    EXPECT_EQ (events.pushed.size(), expected.size()); // nothing twice
+
+    // Processing: the next block carries the edit.
+    ASSERT_TRUE (plugin->activate (plugin, 44100.0, 1, 64));
+    host.runOnAudioThread ([&] { plugin->start_processing (plugin); });
+    ASSERT_TRUE (hooks.edit_parameter (plugin, 4, 0.5));
+
+    std::vector<float> left (64, 0.1f), right (64, -0.1f);
+    float* channels[] = { left.data(), right.data() };
+    clap_audio_buffer_t buffer { channels, nullptr, 2, 0, 0 };
+    ClapTestEventList input, output;
+    clap_process_t context {};
+    context.frames_count = 64;
+    context.audio_inputs = &buffer;
+    context.audio_outputs = &buffer;
+    context.audio_inputs_count = 1;
+    context.audio_outputs_count = 1;
+    context.in_events = input.input();
+    context.out_events = output.output();
+
+    host.runOnAudioThread ([&] { EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE); });
+    EXPECT_EQ (output.pushed, expected);
+
+    host.runOnAudioThread ([&] { plugin->stop_processing (plugin); });
+    plugin->deactivate (plugin);
+    EXPECT_TRUE (host.takeLog().empty());
+}

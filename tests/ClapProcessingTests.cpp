@@ -1,0 +1,180 @@
+// Audio through the plug-in must be the processor's audio, with the host's parameter events
+// taking effect at the block they arrive with.
+
+#include "processor/ParameterIds.h"
+#include "processor/TessalineAudioProcessor.h"
+#include "tests/ProcessorTestTools.h"
+#include "tests/clap/ClapTestEventList.h"
+#include "tests/clap/ClapTestHost.h"
+#include "tests/clap/ClapTestLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+namespace
+{
+    constexpr double sampleRate = 48000.0;
+    constexpr int maxBlockSize = 256;
+
+    struct Block
+    {
+        int numFrames;
+        std::map<const char*, double> changes; // identifier -> normalised value
+    };
+
+    // Events in the first block, a choice of mode, slope and oversampling later on, and one
+    // block longer than the host announced.
+    const std::vector<Block> blocks {
+        { 256, { { ParameterIds::cutoff, 0.35 }, { ParameterIds::resonance, 0.8 }, { ParameterIds::drive, 0.3 } } },
+        { 256, {} },
+        { 100, { { ParameterIds::mode, 0.5 }, { ParameterIds::makeupGain, 0.5 } } },
+        { 256, { { ParameterIds::oversampling, 0.0 } } },
+        { 17,  { { ParameterIds::slope, 0.5 }, { ParameterIds::cutoff, 0.6 } } },
+        { 600, { { ParameterIds::mode, 1.0 } } },
+        { 256, {} },
+    };
+
+    std::vector<float> testSignal (int numFrames, int channel)
+    {
+        std::vector<float> signal ((size_t) numFrames);
+        juce::Random random (1234 + channel);
+
+        for (int i = 0; i < numFrames; ++i)
+            signal[(size_t) i] = 0.4f * std::sin (0.031f * (float) i * (float) (channel + 1)) + 0.3f * (random.nextFloat() - 0.5f);
+
+        return signal;
+    }
+
+    int totalFrames()
+    {
+        int total = 0;
+
+        for (auto& block : blocks)
+            total += block.numFrames;
+
+        return total;
+    }
+
+    std::vector<std::vector<float>> processDirectly()
+    {
+        TessalineAudioProcessor processor;
+        ProcessorTestTools::prepare (processor, sampleRate, maxBlockSize);
+
+        std::vector<std::vector<float>> audio { testSignal (totalFrames(), 0), testSignal (totalFrames(), 1) };
+        juce::MidiBuffer midi;
+        int offset = 0;
+
+        for (auto& block : blocks)
+        {
+            for (auto [identifier, value] : block.changes)
+                processor.apvts.getParameter (identifier)->setValueNotifyingHost ((float) value);
+
+            // A block beyond the announced size reaches the processor in announced-size pieces.
+            for (int start = 0; start < block.numFrames; start += maxBlockSize)
+            {
+                float* channels[] = { audio[0].data() + offset + start, audio[1].data() + offset + start };
+                juce::AudioBuffer<float> buffer (channels, 2, std::min (maxBlockSize, block.numFrames - start));
+                processor.processBlock (buffer, midi);
+            }
+
+            offset += block.numFrames;
+        }
+
+        return audio;
+    }
+
+    clap_id idOf (const clap_plugin_params_t& params, const clap_plugin_t* plugin, const char* name)
+    {
+        for (uint32_t i = 0; i < params.count (plugin); ++i)
+        {
+            clap_param_info_t info {};
+            params.get_info (plugin, i, &info);
+
+            if (juce::String (info.name) == juce::String (name))
+                return info.id;
+        }
+
+        return CLAP_INVALID_ID;
+    }
+
+    std::vector<std::vector<float>> processThroughThePlugin (bool inPlace)
+    {
+        ClapTestLibrary library { TESSALINE_CLAP_PATH };
+        ClapTestHost host { library };
+        EXPECT_TRUE (host.createPlugin());
+        auto* plugin = host.plugin();
+        const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+
+        TessalineAudioProcessor namesSource;
+        std::map<const char*, clap_id> ids;
+
+        for (auto* identifier : { ParameterIds::cutoff, ParameterIds::resonance, ParameterIds::drive, ParameterIds::makeupGain,
+                                  ParameterIds::mode, ParameterIds::slope, ParameterIds::oversampling })
+            ids[identifier] = idOf (params, plugin, namesSource.apvts.getParameter (identifier)->getName (100).toRawUTF8());
+
+        EXPECT_TRUE (plugin->activate (plugin, sampleRate, 1, maxBlockSize));
+        host.runOnAudioThread ([&] { EXPECT_TRUE (plugin->start_processing (plugin)); });
+
+        std::vector<std::vector<float>> input { testSignal (totalFrames(), 0), testSignal (totalFrames(), 1) };
+        std::vector<std::vector<float>> output (2, std::vector<float> ((size_t) totalFrames(), 99.0f));
+        auto& target = inPlace ? input : output;
+        int offset = 0;
+
+        for (auto& block : blocks)
+        {
+            ClapTestEventList events;
+
+            for (auto [identifier, value] : block.changes)
+                events.addValue (ids[identifier], value, 0);
+
+            float* inChannels[] = { input[0].data() + offset, input[1].data() + offset };
+            float* outChannels[] = { target[0].data() + offset, target[1].data() + offset };
+            clap_audio_buffer_t in { inChannels, nullptr, 2, 0, 0 };
+            clap_audio_buffer_t out { outChannels, nullptr, 2, 0, 0 };
+
+            clap_process_t context {};
+            context.steady_time = offset;
+            context.frames_count = (uint32_t) block.numFrames;
+            context.audio_inputs = &in;
+            context.audio_outputs = &out;
+            context.audio_inputs_count = 1;
+            context.audio_outputs_count = 1;
+            context.in_events = events.input();
+            context.out_events = events.output();
+
+            host.runOnAudioThread ([&] { EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE); });
+            EXPECT_TRUE (events.pushed.empty()); // host automation is not echoed
+            offset += block.numFrames;
+        }
+
+        host.runOnAudioThread ([&] { plugin->stop_processing (plugin); });
+        plugin->deactivate (plugin);
+        EXPECT_TRUE (host.takeLog().empty());
+        return target;
+    }
+}
+
+TEST (ClapPluginProcessing, GivesTheProcessorsAudioInPlaceAndWithSeparateBuffers)
+{
+    const auto expected = processDirectly();
+
+    for (auto inPlace : { true, false })
+    {
+        const auto actual = processThroughThePlugin (inPlace);
+
+        for (size_t channel = 0; channel < 2; ++channel)
+        {
+            ASSERT_EQ (actual[channel].size(), expected[channel].size());
+            size_t mismatches = 0;
+
+            for (size_t i = 0; i < expected[channel].size(); ++i)
+                if (actual[channel][i] != expected[channel][i])
+                    ++mismatches;
+
+            EXPECT_EQ (mismatches, 0u) << "in place: " << inPlace << ", channel " << channel;
+        }
+    }
+}
