@@ -15,4 +15,4 @@ if xdpyinfo -display "${DISPLAY:-:0.0}" >/dev/null 2>&1; then
 fi
 
 echo "No X display reachable: running Tessaline without a window (Ctrl-C quits)." >&2
-exec xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24 -nolisten tcp" "$program" "$@"
+exec xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24 -nolisten tcp -noreset" "$program" "$@"

@@ -28,7 +28,7 @@ trap cleanup EXIT
 
 # Xvfb picks a free display number and writes it to the given descriptor.
 exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 

@@ -67,7 +67,7 @@ forget_pid() {
 start_display() {
     local fifo="$e2e_work/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >"$e2e_work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" >"$e2e_work/xvfb.log" 2>&1 &
     e2e_pids+=($!)
     local number
     read -r -t 15 number <"$fifo" || fail "Xvfb did not start"
