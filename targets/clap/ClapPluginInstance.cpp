@@ -233,8 +233,7 @@ void ClapPluginInstance::renderAudio (const clap_process_t& context)
 
     const auto hostBuffersFit = [&]
     {
-        if (output == nullptr || output->data32 == nullptr || output->channel_count < (uint32_t) numChannels
-            || numFrames > (uint32_t) scratch.getNumSamples())
+        if (output == nullptr || output->data32 == nullptr || output->channel_count < (uint32_t) numChannels)
             return false;
 
         for (int channel = 0; channel < numChannels; ++channel)
@@ -265,15 +264,24 @@ void ClapPluginInstance::renderAudio (const clap_process_t& context)
             std::memmove (destination, source, numFrames * sizeof (float));
     }
 
-    juce::AudioBuffer<float> buffer (output->data32, numChannels, static_cast<int> (numFrames));
-    processor->processBlock (buffer, noMidi);
+    // A block beyond the announced maximum reaches the processor in announced-size pieces. The
+    // whole input is in the outputs by now, so overlapping host buffers cannot mix the pieces.
+    const auto pieceSize = static_cast<uint32_t> (scratch.getNumSamples());
+
+    for (uint32_t offset = 0; offset < numFrames; offset += pieceSize)
+    {
+        juce::AudioBuffer<float> piece (output->data32, numChannels, static_cast<int> (offset),
+                                        static_cast<int> (std::min (pieceSize, numFrames - offset)));
+        processor->processBlock (piece, noMidi);
+    }
+
     output->constant_mask = 0;
 }
 
 void ClapPluginInstance::renderThroughScratch (const clap_process_t& context)
 {
-    // Odd buffers from the host (missing or short ports, blocks beyond the announced maximum):
-    // run the processor on our own buffer in pieces and copy out what the host can take.
+    // Odd buffers from the host (missing or short ports): run the processor on our own buffer,
+    // in pieces when the block is beyond the announced maximum, and copy out what the host can take.
     const auto* input = context.audio_inputs_count > 0 ? context.audio_inputs : nullptr;
     auto* output = context.audio_outputs_count > 0 ? context.audio_outputs : nullptr;
     const auto pieceSize = static_cast<uint32_t> (scratch.getNumSamples());
