@@ -12,6 +12,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -163,6 +164,26 @@ namespace
             }
         }
 
+        /** Opens the editor of that host's instance in the host's window and waits until it
+            shows painted. */
+        bool showsPaintedEditor (ClapTestHost& someHost)
+        {
+            auto* someGui = someHost.extension<clap_plugin_gui_t> (CLAP_EXT_GUI);
+            auto* plugin = someHost.plugin();
+
+            clap_window_t window {};
+            window.api = CLAP_WINDOW_API_X11;
+            window.x11 = parent;
+            uint32_t width = 0, height = 0;
+
+            return someGui != nullptr
+                && someGui->create (plugin, CLAP_WINDOW_API_X11, false)
+                && someGui->set_parent (plugin, &window)
+                && someGui->show (plugin)
+                && someGui->get_size (plugin, &width, &height)
+                && pumpUntil ([&] { someHost.runTimers(); return editorWindowIs (width, height) && isPainted (width, height); });
+        }
+
         std::string lastGeometry;
         Display* display = nullptr;
         Window parent = 0;
@@ -288,6 +309,71 @@ TEST_F (ClapPluginGui, EmbedsPaintsResizesAndGoesAwayRepeatedly)
         ADD_FAILURE() << entry.message;
 }
 
+TEST_F (ClapPluginGui, EditorLimitsHoldOnScreensSmallerThanTheEditor)
+{
+    auto* plugin = host.plugin();
+    ASSERT_TRUE (gui->create (plugin, CLAP_WINDOW_API_X11, false));
+    ASSERT_LT (DisplayWidth (display, DefaultScreen (display)), 1380) << "the screen must be narrower than the largest editor";
+
+    struct SizeCase
+    {
+        uint32_t width, height, adjustedWidth, adjustedHeight;
+    };
+
+    const SizeCase cases[] = {
+        { 800, 360, 800, 360 },         { 1380, 621, 1380, 621 },
+        { 0, 0, 800, 360 },             { 1, 1, 800, 360 },
+        { 100000, 100000, 1380, 621 },  { 1381, 622, 1380, 621 },
+        { 5000, 1, 800, 360 },          { 1, 5000, 800, 360 },
+    };
+
+    for (const auto& c : cases)
+    {
+        auto width = c.width, height = c.height;
+        ASSERT_TRUE (gui->adjust_size (plugin, &width, &height));
+        EXPECT_EQ (std::make_pair (width, height), std::make_pair (c.adjustedWidth, c.adjustedHeight))
+            << "adjusting " << c.width << " x " << c.height;
+        EXPECT_EQ (gui->set_size (plugin, c.width, c.height), c.width == c.adjustedWidth && c.height == c.adjustedHeight)
+            << "setting " << c.width << " x " << c.height;
+    }
+
+    for (auto [width, height] : { std::make_pair (799u, 360u), std::make_pair (800u, 359u), std::make_pair (1381u, 621u),
+                                  std::make_pair (1380u, 622u), std::make_pair (1000u, 1000u) })
+        EXPECT_FALSE (gui->set_size (plugin, width, height)) << width << " x " << height;
+}
+
+TEST_F (ClapPluginGui, EverySizeAdjustSizeGivesIsSetAsItIsAndAdjustsNoFurther)
+{
+    auto* plugin = host.plugin();
+    ASSERT_TRUE (gui->create (plugin, CLAP_WINDOW_API_X11, false));
+
+    std::vector<std::string> failures;
+
+    for (uint32_t requestedWidth = 600; requestedWidth < 1600; requestedWidth += 7)
+    {
+        for (uint32_t requestedHeight = 250; requestedHeight < 750; requestedHeight += 25)
+        {
+            uint32_t width = requestedWidth, height = requestedHeight;
+            ASSERT_TRUE (gui->adjust_size (plugin, &width, &height));
+
+            auto againWidth = width, againHeight = height;
+            ASSERT_TRUE (gui->adjust_size (plugin, &againWidth, &againHeight));
+
+            uint32_t reportedWidth = 0, reportedHeight = 0;
+            const auto wasSet = gui->set_size (plugin, width, height);
+            gui->get_size (plugin, &reportedWidth, &reportedHeight);
+
+            if (againWidth != width || againHeight != height || ! wasSet || reportedWidth != width || reportedHeight != height)
+                failures.push_back (std::to_string (requestedWidth) + " x " + std::to_string (requestedHeight) + " adjusted to "
+                                    + std::to_string (width) + " x " + std::to_string (height) + ", then to "
+                                    + std::to_string (againWidth) + " x " + std::to_string (againHeight)
+                                    + (wasSet ? "" : ", refused by set_size"));
+        }
+    }
+
+    EXPECT_TRUE (failures.empty()) << failures.size() << " failures, the first: " << failures.front();
+}
+
 TEST_F (ClapPluginGui, EditorsOfTwoInstancesLiveSideBySide)
 {
     ClapTestHost secondHost { library };
@@ -350,10 +436,117 @@ TEST (ClapPluginGuiResizedFromInside, AsksTheHostToFollow)
         ASSERT_EQ (host.resizeRequests.size(), 1u);
         EXPECT_EQ (host.resizeRequests.front(), std::make_pair (newWidth, newHeight));
 
+        // A drag of the corner all over the place: the host can follow every size the editor
+        // asks for, and adjusting such a size leaves it as it is.
+        for (uint32_t step = 0; step < 400; ++step)
+        {
+            const auto requestsBefore = host.resizeRequests.size();
+            ASSERT_TRUE (hooks.resize_editor (plugin, 700 + (step * 37) % 800, 300 + (step * 53) % 400));
+
+            if (host.resizeRequests.size() == requestsBefore)
+                continue;
+
+            auto [askedWidth, askedHeight] = host.resizeRequests.back();
+            auto adjustedWidth = askedWidth, adjustedHeight = askedHeight;
+            ASSERT_TRUE (gui.adjust_size (plugin, &adjustedWidth, &adjustedHeight));
+            EXPECT_EQ (std::make_pair (adjustedWidth, adjustedHeight), std::make_pair (askedWidth, askedHeight));
+            EXPECT_TRUE (gui.set_size (plugin, askedWidth, askedHeight)) << askedWidth << " x " << askedHeight;
+        }
+
+        EXPECT_GT (host.resizeRequests.size(), 100u);
+
         gui.destroy (plugin);
         host.destroyPlugin();
         XDestroyWindow (display, parent);
     }
 
     XCloseDisplay (display);
+}
+
+TEST_F (ClapPluginGui, JuceRunsOnTheThreadThatInitialisesEvenWhenCreatedOnAnother)
+{
+    host.destroyPlugin(); // only the instance below runs JUCE
+
+    ClapTestLibrary hooksLibrary { TESSALINE_CLAP_TEST_HOOKS_PATH };
+    ASSERT_TRUE (hooksLibrary.isLoaded()) << hooksLibrary.getError();
+    ClapTestHost otherHost { hooksLibrary };
+
+    bool created = false;
+    std::thread ([&] { created = otherHost.instantiatePlugin(); }).join();
+    ASSERT_TRUE (created);
+    ASSERT_TRUE (otherHost.initialisePlugin());
+
+    auto* plugin = otherHost.plugin();
+    const auto& hooks = *otherHost.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+    EXPECT_TRUE (hooks.is_message_thread (plugin));
+
+    ASSERT_TRUE (showsPaintedEditor (otherHost));
+
+    const auto& params = *otherHost.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+    clap_param_info_t info {};
+    ASSERT_TRUE (params.get_info (plugin, 0, &info));
+    ClapTestEventList events;
+    events.addValue (info.id, 0.25);
+    params.flush (plugin, events.input(), events.output());
+    double value = -1.0;
+    ASSERT_TRUE (params.get_value (plugin, info.id, &value));
+    EXPECT_NEAR (value, 0.25, 1.0e-3); // the parameter keeps its own resolution
+
+    otherHost.extension<clap_plugin_gui_t> (CLAP_EXT_GUI)->destroy (plugin);
+    EXPECT_TRUE (pumpUntil ([&] { otherHost.runTimers(); return children().empty(); }));
+    otherHost.destroyPlugin();
+
+    for (auto& entry : otherHost.takeLog())
+        ADD_FAILURE() << entry.message;
+}
+
+TEST_F (ClapPluginGui, SurvivesInstancesGoingWithOpenEditorsAndTheLibraryReloading)
+{
+    // Instances go with their editors open: first one of two, then the last, which shuts JUCE
+    // down; it starts again for the next instance.
+    {
+        ClapTestHost secondHost { library };
+        ASSERT_TRUE (secondHost.createPlugin());
+
+        ASSERT_TRUE (showsPaintedEditor (host));
+        host.destroyPlugin();
+        EXPECT_TRUE (pumpUntil ([&] { secondHost.runTimers(); return children().empty(); }));
+
+        ASSERT_TRUE (showsPaintedEditor (secondHost));
+        secondHost.destroyPlugin();
+        EXPECT_TRUE (pumpUntil ([&] { return children().empty(); }));
+    }
+
+    ASSERT_TRUE (host.createPlugin());
+    ASSERT_TRUE (showsPaintedEditor (host));
+    host.destroyPlugin();
+    EXPECT_TRUE (pumpUntil ([&] { return children().empty(); }));
+
+    // The library is unloaded and loaded again, as hosts do after a scan.
+    for (int round = 0; round < 2; ++round)
+    {
+        SCOPED_TRACE ("load " + std::to_string (round));
+
+        {
+            ClapTestLibrary reloaded { TESSALINE_CLAP_TEST_HOOKS_PATH };
+            ASSERT_TRUE (reloaded.isLoaded()) << reloaded.getError();
+            ClapTestHost otherHost { reloaded };
+            ASSERT_TRUE (otherHost.createPlugin());
+            ASSERT_TRUE (showsPaintedEditor (otherHost));
+            otherHost.destroyPlugin();
+            EXPECT_TRUE (pumpUntil ([&] { return children().empty(); }));
+
+            for (auto& entry : otherHost.takeLog())
+                ADD_FAILURE() << entry.message;
+        }
+
+        auto* stillLoaded = dlopen (TESSALINE_CLAP_TEST_HOOKS_PATH, RTLD_NOW | RTLD_NOLOAD);
+        EXPECT_EQ (stillLoaded, nullptr) << "the library stayed in memory after dlclose";
+
+        if (stillLoaded != nullptr)
+            dlclose (stillLoaded);
+    }
+
+    for (auto& entry : host.takeLog())
+        ADD_FAILURE() << entry.message;
 }

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -148,12 +150,17 @@ TEST_F (ClapPlugin, UnknownPluginIdGivesTheWarningLineAndNoInstance)
 
 TEST_F (ClapPlugin, OffersExactlyItsExtensions)
 {
-    for (auto* id : { CLAP_EXT_AUDIO_PORTS, CLAP_EXT_NOTE_PORTS, CLAP_EXT_NOTE_NAME, CLAP_EXT_PARAMS, CLAP_EXT_STATE,
-                      CLAP_EXT_LATENCY, CLAP_EXT_TAIL, CLAP_EXT_RENDER, CLAP_EXT_GUI, CLAP_EXT_TIMER_SUPPORT,
-                      CLAP_EXT_TRACK_INFO, CLAP_EXT_TRACK_INFO_COMPAT })
+    // Spelled out here rather than taken from the wrapper's own headers, so a mistyped id there
+    // cannot pass unnoticed.
+    for (auto* id : { "clap.audio-ports", "clap.note-ports", "clap.note-name", "clap.params", "clap.state",
+                      "clap.latency", "clap.tail", "clap.render", "clap.gui", "clap.timer-support",
+                      "clap.track-info/1", "clap.track-info.draft/1" })
         EXPECT_NE (host.extension<void> (id), nullptr) << id;
 
-    for (auto* id : ClapUnofferedExtensions::ids)
+    for (auto* id : { "clap.state-context/2", "clap.preset-load/2", "clap.audio-ports-activation/2",
+                      "clap.audio-ports-config", "clap.configurable-audio-ports/1", "clap.surround/4",
+                      "clap.param-indication/4", "clap.remote-controls/2", "clap.thread-pool",
+                      "clap.posix-fd-support", "clap.voice-info", "clap.context-menu/1" })
         EXPECT_EQ (host.extension<void> (id), nullptr) << id;
 
     for (auto* id : { "clap.thread-check", "clap.log", "clap.event-registry", "clap.draft.extensible-audio-ports",
@@ -448,6 +455,20 @@ TEST (ClapPluginWithoutHostLog, MisbehaviourGoesToTheErrorStream)
     plugin->destroy (plugin);
 }
 
+TEST (ClapPluginWithoutHostTimers, WarnsThatTheEditorCannotUpdate)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ClapTestHost::Offers offers;
+    offers.timerSupport = false;
+    ClapTestHost host { library, offers };
+    ASSERT_TRUE (host.createPlugin());
+
+    const auto log = host.takeLog();
+    ASSERT_EQ (log.size(), 1u);
+    EXPECT_EQ (log.front().severity, CLAP_LOG_WARNING);
+    EXPECT_NE (log.front().message.find ("timer-support"), std::string::npos) << log.front().message;
+}
+
 TEST (ClapPluginTrackInfo, IsReadFromTheHostAtInitAndOnChange)
 {
     ClapTestLibrary library { TESSALINE_CLAP_PATH };
@@ -522,5 +543,59 @@ TEST (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
 
     host.runOnAudioThread ([&] { plugin->stop_processing (plugin); });
     plugin->deactivate (plugin);
+    EXPECT_TRUE (host.takeLog().empty());
+}
+
+TEST (ClapPluginEditorEdits, KeepGesturesWholeWhenTheHostStopsFlushing)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
+    ASSERT_TRUE (library.isLoaded()) << library.getError();
+    ClapTestHost host { library };
+    ASSERT_TRUE (host.createPlugin());
+    auto* plugin = host.plugin();
+
+    const auto& hooks = *host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+    const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+
+    // Far more drags than the edit queue holds, of a length that never fills it evenly, while
+    // the host ignores the flush requests; then drags after the host flushed again.
+    const auto parameterCount = (uint32_t) std::size (expectedParameters);
+    ClapTestEventList events;
+
+    for (uint32_t drag = 0; drag < 600; ++drag)
+        ASSERT_TRUE (hooks.drag_parameter (plugin, drag % parameterCount, 2 + drag % 3));
+
+    params.flush (plugin, nullptr, events.output());
+    const auto deliveredWhileFull = events.pushed.size();
+
+    for (uint32_t drag = 0; drag < parameterCount; ++drag)
+        ASSERT_TRUE (hooks.drag_parameter (plugin, drag, 3));
+
+    params.flush (plugin, nullptr, events.output());
+    EXPECT_GT (deliveredWhileFull, 900u);
+    EXPECT_EQ (events.pushed.size(), deliveredWhileFull + parameterCount * 5);
+
+    std::map<clap_id, bool> open;
+    int gestures = 0;
+
+    for (auto& event : events.pushed)
+    {
+        if (event.type == CLAP_EVENT_PARAM_GESTURE_BEGIN)
+        {
+            EXPECT_FALSE (open[event.id]) << "gesture begun twice";
+            open[event.id] = true;
+            ++gestures;
+        }
+        else if (event.type == CLAP_EVENT_PARAM_GESTURE_END)
+        {
+            EXPECT_TRUE (open[event.id]) << "gesture ended without a begin";
+            open[event.id] = false;
+        }
+    }
+
+    for (auto [id, isOpen] : open)
+        EXPECT_FALSE (isOpen) << "the host was left with an open gesture on " << id;
+
+    EXPECT_GT (gestures, 200);
     EXPECT_TRUE (host.takeLog().empty());
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -100,7 +101,11 @@ namespace
         return CLAP_INVALID_ID;
     }
 
-    std::vector<std::vector<float>> processThroughThePlugin (bool inPlace)
+    // How the host lays out its buffers: one set for input and output, two sets, or outputs
+    // that start a few samples into the inputs' memory.
+    enum class Buffers { inPlace, separate, overlapping };
+
+    std::vector<std::vector<float>> processThroughThePlugin (Buffers buffers)
     {
         ClapTestLibrary library { TESSALINE_CLAP_PATH };
         ClapTestHost host { library };
@@ -120,7 +125,9 @@ namespace
 
         std::vector<std::vector<float>> input { testSignal (totalFrames(), 0), testSignal (totalFrames(), 1) };
         std::vector<std::vector<float>> output (2, std::vector<float> ((size_t) totalFrames(), 99.0f));
-        auto& target = inPlace ? input : output;
+        auto& target = buffers == Buffers::inPlace ? input : output;
+        constexpr size_t overlap = 3;
+        std::vector<std::vector<float>> shared (2);
         int offset = 0;
 
         for (auto& block : blocks)
@@ -132,6 +139,17 @@ namespace
 
             float* inChannels[] = { input[0].data() + offset, input[1].data() + offset };
             float* outChannels[] = { target[0].data() + offset, target[1].data() + offset };
+
+            if (buffers == Buffers::overlapping)
+            {
+                for (size_t channel = 0; channel < 2; ++channel)
+                {
+                    shared[channel].assign (inChannels[channel], inChannels[channel] + block.numFrames);
+                    shared[channel].resize ((size_t) block.numFrames + overlap);
+                    inChannels[channel] = shared[channel].data();
+                    outChannels[channel] = shared[channel].data() + overlap;
+                }
+            }
             clap_audio_buffer_t in { inChannels, nullptr, 2, 0, 0 };
             clap_audio_buffer_t out { outChannels, nullptr, 2, 0, 0 };
 
@@ -147,6 +165,10 @@ namespace
 
             host.runOnAudioThread ([&] { EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE); });
             EXPECT_TRUE (events.pushed.empty()); // host automation is not echoed
+
+            if (buffers == Buffers::overlapping)
+                for (size_t channel = 0; channel < 2; ++channel)
+                    std::copy_n (outChannels[channel], block.numFrames, target[channel].data() + offset);
             offset += block.numFrames;
         }
 
@@ -157,13 +179,13 @@ namespace
     }
 }
 
-TEST (ClapPluginProcessing, GivesTheProcessorsAudioInPlaceAndWithSeparateBuffers)
+TEST (ClapPluginProcessing, GivesTheProcessorsAudioInPlaceWithSeparateAndWithOverlappingBuffers)
 {
     const auto expected = processDirectly();
 
-    for (auto inPlace : { true, false })
+    for (auto buffers : { Buffers::inPlace, Buffers::separate, Buffers::overlapping })
     {
-        const auto actual = processThroughThePlugin (inPlace);
+        const auto actual = processThroughThePlugin (buffers);
 
         for (size_t channel = 0; channel < 2; ++channel)
         {
@@ -174,7 +196,7 @@ TEST (ClapPluginProcessing, GivesTheProcessorsAudioInPlaceAndWithSeparateBuffers
                 if (actual[channel][i] != expected[channel][i])
                     ++mismatches;
 
-            EXPECT_EQ (mismatches, 0u) << "in place: " << inPlace << ", channel " << channel;
+            EXPECT_EQ (mismatches, 0u) << "buffers " << (int) buffers << ", channel " << channel;
         }
     }
 }

@@ -1,5 +1,8 @@
 #include "tests/ProcessorTestTools.h"
 #include "tests/SignalTools.h"
+#include "tests/clap/ClapTestEventList.h"
+#include "tests/clap/ClapTestHost.h"
+#include "tests/clap/ClapTestLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,7 @@
 #include <dlfcn.h>
 #include <new>
 #include <pthread.h>
+#include <vector>
 
 // Every allocation and every mutex lock of the process is counted while `watching` is set.
 // malloc and friends are replaced too: JUCE's HeapBlock and AudioBuffer allocate through them.
@@ -178,4 +182,86 @@ TEST (RealtimeSafety, TheCountersSeeAllocationsAndLocks)
         juce::HeapBlock<float> heapBlock (16);   // JUCE allocates through malloc, not new
     }
     EXPECT_GE (allocations.load(), 1);
+}
+
+TEST (RealtimeSafety, ClapProcessWithParameterEventsDoesNotAllocate)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ASSERT_TRUE (library.isLoaded()) << library.getError();
+    ClapTestHost host { library };
+    ASSERT_TRUE (host.createPlugin());
+    auto* plugin = host.plugin();
+    const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+
+    constexpr uint32_t blockSize = 256;
+    constexpr int numBlocks = 24;
+
+    {
+        // Guards the test: the plug-in's own allocations (here while it prepares) are seen.
+        Watch watch;
+        ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, blockSize));
+    }
+    EXPECT_GE (allocations.load(), 1);
+
+    // Every block moves every parameter inside host gestures, at several points of the block.
+    std::vector<ClapTestEventList> events ((size_t) numBlocks);
+
+    for (int block = 0; block < numBlocks; ++block)
+    {
+        for (uint32_t index = 0; index < params.count (plugin); ++index)
+        {
+            clap_param_info_t info {};
+            params.get_info (plugin, index, &info);
+            auto& list = events[(size_t) block];
+            list.addGesture (CLAP_EVENT_PARAM_GESTURE_BEGIN, info.id);
+
+            for (uint32_t time : { 0u, 64u, 200u })
+                list.addValue (info.id, (double) ((block * 7 + (int) index * 3 + (int) time) % 10) / 9.0, time);
+
+            list.addGesture (CLAP_EVENT_PARAM_GESTURE_END, info.id);
+        }
+    }
+
+    auto input = SignalTools::sine (220.0, 48000.0, blockSize, 0.9f);
+    std::vector<float> left (input.begin(), input.end()), right (left), outLeft (blockSize), outRight (blockSize);
+    float* inChannels[] = { left.data(), right.data() };
+    float* outChannels[] = { outLeft.data(), outRight.data() };
+    clap_audio_buffer_t in { inChannels, nullptr, 2, 0, 0 };
+    clap_audio_buffer_t out { outChannels, nullptr, 2, 0, 0 };
+
+    const auto processBlock = [&] (int block)
+    {
+        clap_process_t context {};
+        context.steady_time = block * (int64_t) blockSize;
+        context.frames_count = blockSize;
+        context.audio_inputs = &in;
+        context.audio_outputs = &out;
+        context.audio_inputs_count = 1;
+        context.audio_outputs_count = 1;
+        context.in_events = events[(size_t) block].input();
+        context.out_events = events[(size_t) block].output();
+        return plugin->process (plugin, &context);
+    };
+
+    int allocationsWhileProcessing = -1;
+
+    host.runOnAudioThread ([&]
+    {
+        plugin->start_processing (plugin);
+        processBlock (0); // warm-up
+
+        {
+            Watch watch;
+
+            for (int block = 1; block < numBlocks; ++block)
+                processBlock (block);
+        }
+
+        allocationsWhileProcessing = allocations.load();
+        plugin->stop_processing (plugin);
+    });
+
+    plugin->deactivate (plugin);
+    EXPECT_EQ (allocationsWhileProcessing, 0);
+    EXPECT_TRUE (host.takeLog().empty());
 }

@@ -144,22 +144,3 @@ typedef struct clap_host_track_info
     bool (CLAP_ABI* get) (const clap_host_t* host, clap_track_info_t* info);
 } clap_host_track_info_t;
 #endif
-
-// Ids of extensions this plug-in deliberately does not offer; named so the refusal is explicit.
-namespace ClapUnofferedExtensions
-{
-    inline constexpr const char* ids[] = {
-        "clap.state-context/2",
-        "clap.preset-load/2",
-        "clap.audio-ports-activation/2",
-        "clap.audio-ports-config",
-        "clap.configurable-audio-ports/1",
-        "clap.surround/4",
-        "clap.param-indication/4",
-        "clap.remote-controls/2",
-        "clap.thread-pool",
-        "clap.posix-fd-support",
-        "clap.voice-info",
-        "clap.context-menu/1",
-    };
-}

@@ -193,18 +193,26 @@ ClapEditorHost::Limits ClapEditorHost::getLimits() const
     if (constrainer == nullptr)
         return { editor->getWidth(), editor->getHeight(), editor->getWidth(), editor->getHeight(), 0.0 };
 
-    // An editor without a real maximum would otherwise follow a host's request for any size
-    // and try to allocate its backing image: no side grows beyond the screens in use.
+    // An editor without a real maximum (JUCE's default is about 2^30) would otherwise follow a
+    // host's request for any size and try to allocate its backing image: such a side grows no
+    // further than the screens in use. A maximum the editor set itself is kept as it is.
+    constexpr int unboundedSide = 1 << 16;
     const auto screens = juce::Desktop::getInstance().getDisplays().getTotalBounds (false);
-    const auto widthCap = juce::jmax (editor->getWidth(), screens.getWidth() > 0 ? screens.getWidth() : 8192);
-    const auto heightCap = juce::jmax (editor->getHeight(), screens.getHeight() > 0 ? screens.getHeight() : 8192);
 
-    const auto minWidth = juce::jlimit (1, widthCap, constrainer->getMinimumWidth());
-    const auto minHeight = juce::jlimit (1, heightCap, constrainer->getMinimumHeight());
+    const auto capOf = [] (int maximum, int current, int screenSide)
+    {
+        return maximum < unboundedSide ? maximum : juce::jmax (current, screenSide > 0 ? screenSide : 8192);
+    };
+
+    const auto widthCap = capOf (constrainer->getMaximumWidth(), editor->getWidth(), screens.getWidth());
+    const auto heightCap = capOf (constrainer->getMaximumHeight(), editor->getHeight(), screens.getHeight());
+
+    const auto minWidth = juce::jlimit (1, juce::jmax (1, widthCap), constrainer->getMinimumWidth());
+    const auto minHeight = juce::jlimit (1, juce::jmax (1, heightCap), constrainer->getMinimumHeight());
 
     return { minWidth, minHeight,
-             juce::jlimit (minWidth, widthCap, constrainer->getMaximumWidth()),
-             juce::jlimit (minHeight, heightCap, constrainer->getMaximumHeight()),
+             juce::jmax (minWidth, widthCap),
+             juce::jmax (minHeight, heightCap),
              constrainer->getFixedAspectRatio() };
 }
 
@@ -214,21 +222,29 @@ juce::Point<int> ClapEditorHost::nearestLegalSize (int width, int height) const
         return { editor->getWidth(), editor->getHeight() };
 
     const auto limits = getLimits();
+    const auto isWithinLimits = limits.minWidth <= width && width <= limits.maxWidth
+                             && limits.minHeight <= height && height <= limits.maxHeight;
+
+    // The editor's resize corner rounds one side from the other; every size it can produce
+    // (and so every size this returns) is legal as it is.
+    if (limits.aspectRatio > 0.0 && isWithinLimits
+        && (height == juce::roundToInt (width / limits.aspectRatio) || width == juce::roundToInt (height * limits.aspectRatio)))
+        return { width, height };
+
     width = juce::jlimit (limits.minWidth, limits.maxWidth, width);
     height = juce::jlimit (limits.minHeight, limits.maxHeight, height);
 
-    if (limits.aspectRatio > 0.0)
-    {
-        // The largest size of the editor's shape that fits the requested area, kept in limits.
-        if (width <= height * limits.aspectRatio)
-            height = juce::roundToInt (width / limits.aspectRatio);
-        else
-            width = juce::roundToInt (height * limits.aspectRatio);
+    if (limits.aspectRatio <= 0.0)
+        return { width, height };
 
-        width = juce::jlimit (limits.minWidth, limits.maxWidth, width);
-        height = juce::jlimit (limits.minHeight, limits.maxHeight, juce::roundToInt (width / limits.aspectRatio));
-    }
+    // The largest size of the editor's shape that fits the requested area, kept in limits.
+    if (width <= height * limits.aspectRatio)
+        height = juce::roundToInt (width / limits.aspectRatio);
+    else
+        width = juce::roundToInt (height * limits.aspectRatio);
 
+    width = juce::jlimit (limits.minWidth, limits.maxWidth, width);
+    height = juce::jlimit (limits.minHeight, limits.maxHeight, juce::roundToInt (width / limits.aspectRatio));
     return { width, height };
 }
 

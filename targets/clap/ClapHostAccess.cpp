@@ -40,9 +40,19 @@ void ClapHostAccess::queryExtensions()
 //==============================================================================
 void ClapHostAccess::reportMisbehaviour (const char* message) const
 {
+    report (CLAP_LOG_HOST_MISBEHAVING, message);
+}
+
+void ClapHostAccess::reportWarning (const char* message) const
+{
+    report (CLAP_LOG_WARNING, message);
+}
+
+void ClapHostAccess::report (clap_log_severity severity, const char* message) const
+{
     if (log != nullptr)
     {
-        log->log (&host, CLAP_LOG_HOST_MISBEHAVING, message);
+        log->log (&host, severity, message);
         return;
     }
 

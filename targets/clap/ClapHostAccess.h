@@ -17,6 +17,7 @@ public:
 
     //==============================================================================
     void reportMisbehaviour (const char* message) const;
+    void reportWarning (const char* message) const;
 
     /** Report the call when the host says it comes on the wrong thread. Returns false then. */
     bool checkMainThread (const char* call) const;
@@ -32,6 +33,8 @@ public:
     bool getTrackInfo (clap_track_info_t& info) const;
 
 private:
+    void report (clap_log_severity, const char* message) const;
+
     template <typename Extension>
     const Extension* queryExtension (const char* id) const;
 

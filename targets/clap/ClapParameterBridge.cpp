@@ -35,6 +35,8 @@ ClapParameterBridge::ClapParameterBridge (juce::AudioProcessor& processorToUse, 
         ids.push_back (idForIdentifier (identifierOf (*parameter)));
     }
 
+    gestures.resize (parameters.size(), GestureState::none);
+
     processor.addListener (this);
 }
 
@@ -200,28 +202,34 @@ bool ClapParameterBridge::pushToHost (const clap_output_events_t& events, const 
     return events.try_push (&events, &event.header);
 }
 
-void ClapParameterBridge::queueEdit (Edit edit)
+bool ClapParameterBridge::queueEdit (Edit edit, int slotsToKeepFree)
 {
+    // The host has stopped flushing: a full queue (or one whose last slots are kept for the
+    // ends of open gestures) drops the newest edit.
+    if (editQueue.getFreeSpace() <= slotsToKeepFree)
+        return false;
+
     int start1, size1, start2, size2;
     editQueue.prepareToWrite (1, start1, size1, start2, size2);
-
-    if (size1 == 0)
-        return; // the host has stopped flushing; a full queue drops the newest edit
-
     edits[static_cast<size_t> (start1)] = edit;
     editQueue.finishedWrite (1);
 
     if (! host.isAudioThread())
         host.requestParameterFlush();
+
+    return true;
+}
+
+bool ClapParameterBridge::isUserEdit (int index) const noexcept
+{
+    return ! applyingHostChange && index >= 0 && index < static_cast<int> (ids.size());
 }
 
 //==============================================================================
 void ClapParameterBridge::audioProcessorParameterChanged (juce::AudioProcessor*, int index, float newValue)
 {
-    if (applyingHostChange || index < 0 || index >= static_cast<int> (ids.size()))
-        return;
-
-    queueEdit ({ CLAP_EVENT_PARAM_VALUE, ids[static_cast<size_t> (index)], newValue });
+    if (isUserEdit (index))
+        queueEdit ({ CLAP_EVENT_PARAM_VALUE, ids[static_cast<size_t> (index)], newValue }, openGestures);
 }
 
 void ClapParameterBridge::audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&)
@@ -231,16 +239,35 @@ void ClapParameterBridge::audioProcessorChanged (juce::AudioProcessor*, const Ch
 
 void ClapParameterBridge::audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index)
 {
-    if (applyingHostChange || index < 0 || index >= static_cast<int> (ids.size()))
+    if (! isUserEdit (index))
         return;
 
-    queueEdit ({ CLAP_EVENT_PARAM_GESTURE_BEGIN, ids[static_cast<size_t> (index)], 0.0 });
+    auto& gesture = gestures[static_cast<size_t> (index)];
+
+    if (gesture == GestureState::queued)
+        return; // already open for the host
+
+    // A begin goes in only with a slot left for its end.
+    if (queueEdit ({ CLAP_EVENT_PARAM_GESTURE_BEGIN, ids[static_cast<size_t> (index)], 0.0 }, openGestures + 1))
+    {
+        gesture = GestureState::queued;
+        ++openGestures;
+    }
+    else
+    {
+        gesture = GestureState::dropped;
+    }
 }
 
 void ClapParameterBridge::audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index)
 {
-    if (applyingHostChange || index < 0 || index >= static_cast<int> (ids.size()))
+    if (! isUserEdit (index))
         return;
 
-    queueEdit ({ CLAP_EVENT_PARAM_GESTURE_END, ids[static_cast<size_t> (index)], 0.0 });
+    // An end whose begin never reached the queue stays away from the host too.
+    if (std::exchange (gestures[static_cast<size_t> (index)], GestureState::none) != GestureState::queued)
+        return;
+
+    --openGestures;
+    queueEdit ({ CLAP_EVENT_PARAM_GESTURE_END, ids[static_cast<size_t> (index)], 0.0 }, openGestures);
 }

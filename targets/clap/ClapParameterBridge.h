@@ -55,11 +55,16 @@ private:
         double value = 0.0;
     };
 
+    // Where the host stands on each parameter's gesture: a gesture goes to the host whole or
+    // not at all, so a full queue never leaves the host with a gesture that never ends.
+    enum class GestureState : uint8_t { none, queued, dropped };
+
     static constexpr int editQueueSize = 1024;
 
     juce::AudioProcessorParameter* find (clap_id) const noexcept;
     void applyHostValue (const clap_event_param_value_t&);
-    void queueEdit (Edit);
+    bool isUserEdit (int index) const noexcept;
+    bool queueEdit (Edit, int slotsToKeepFree);
     static bool pushToHost (const clap_output_events_t&, const Edit&);
 
     //==============================================================================
@@ -77,6 +82,10 @@ private:
     // Edits travel from the message thread to whichever thread the host flushes on.
     juce::AbstractFifo editQueue { editQueueSize };
     std::array<Edit, editQueueSize> edits;
+
+    // Written where edits are queued only: the queue keeps a slot free for every open gesture's end.
+    std::vector<GestureState> gestures;
+    int openGestures = 0;
 
     static thread_local bool applyingHostChange;
 

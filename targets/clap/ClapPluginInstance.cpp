@@ -105,8 +105,16 @@ bool ClapPluginInstance::init()
     host.checkMainThread ("clap_plugin.init");
     initialised = true;
 
+    // Hosts may create instances on any thread, but init and every GUI call come on the main
+    // thread: that is the thread JUCE must take for its message thread.
+    juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
+
     // JUCE's messages, repaints and timers run on the host's timer.
     hasTimer = host.registerTimer (ClapMessagePump::periodMs, timerId);
+
+    if (! hasTimer)
+        host.reportWarning ("The host offers no clap.timer-support: the editor will not update and JUCE's timers will not run");
+
     passTrackInfoToProcessor();
     return true;
 }
@@ -225,8 +233,7 @@ void ClapPluginInstance::renderAudio (const clap_process_t& context)
 
     const auto hostBuffersFit = [&]
     {
-        if (output == nullptr || output->data32 == nullptr || output->channel_count < (uint32_t) numChannels
-            || numFrames > (uint32_t) scratch.getNumSamples())
+        if (output == nullptr || output->data32 == nullptr || output->channel_count < (uint32_t) numChannels)
             return false;
 
         for (int channel = 0; channel < numChannels; ++channel)
@@ -243,7 +250,8 @@ void ClapPluginInstance::renderAudio (const clap_process_t& context)
     }
 
     // The processor filters in place: bring the input into the output buffers first (nothing
-    // to copy when the host processes in place; silence where an input channel is missing).
+    // to copy when the host processes in place, a move since host buffers may overlap; silence
+    // where an input channel is missing).
     for (int channel = 0; channel < numChannels; ++channel)
     {
         auto* destination = output->data32[channel];
@@ -253,18 +261,27 @@ void ClapPluginInstance::renderAudio (const clap_process_t& context)
         if (source == nullptr)
             std::memset (destination, 0, numFrames * sizeof (float));
         else if (source != destination)
-            std::memcpy (destination, source, numFrames * sizeof (float));
+            std::memmove (destination, source, numFrames * sizeof (float));
     }
 
-    juce::AudioBuffer<float> buffer (output->data32, numChannels, static_cast<int> (numFrames));
-    processor->processBlock (buffer, noMidi);
+    // A block beyond the announced maximum reaches the processor in announced-size pieces. The
+    // whole input is in the outputs by now, so overlapping host buffers cannot mix the pieces.
+    const auto pieceSize = static_cast<uint32_t> (scratch.getNumSamples());
+
+    for (uint32_t offset = 0; offset < numFrames; offset += pieceSize)
+    {
+        juce::AudioBuffer<float> piece (output->data32, numChannels, static_cast<int> (offset),
+                                        static_cast<int> (std::min (pieceSize, numFrames - offset)));
+        processor->processBlock (piece, noMidi);
+    }
+
     output->constant_mask = 0;
 }
 
 void ClapPluginInstance::renderThroughScratch (const clap_process_t& context)
 {
-    // Odd buffers from the host (missing or short ports, blocks beyond the announced maximum):
-    // run the processor on our own buffer in pieces and copy out what the host can take.
+    // Odd buffers from the host (missing or short ports): run the processor on our own buffer,
+    // in pieces when the block is beyond the announced maximum, and copy out what the host can take.
     const auto* input = context.audio_inputs_count > 0 ? context.audio_inputs : nullptr;
     auto* output = context.audio_outputs_count > 0 ? context.audio_outputs : nullptr;
     const auto pieceSize = static_cast<uint32_t> (scratch.getNumSamples());
@@ -343,7 +360,8 @@ const void* ClapPluginInstance::getExtension (const char* id) const
     if (is (CLAP_EXT_TRACK_INFO) || is (CLAP_EXT_TRACK_INFO_COMPAT)) return &trackInfo;
 
    #if TESSALINE_CLAP_TEST_HOOKS
-    static const tessaline_clap_test_hooks_t testHooks { testEditParameter, testResizeEditor };
+    static const tessaline_clap_test_hooks_t testHooks { testEditParameter, testResizeEditor,
+                                                         testDragParameter, testIsMessageThread };
 
     if (is (tessalineClapTestHooksId))      return &testHooks;
    #endif
@@ -840,7 +858,35 @@ bool CLAP_ABI ClapPluginInstance::testResizeEditor (const clap_plugin_t* plugin,
     if (editor == nullptr)
         return false;
 
-    editor->setSize (static_cast<int> (width), static_cast<int> (height));
+    // The corner hands the dragged bounds to the editor's constrainer, which applies them.
+    if (auto* constrainer = editor->getConstrainer())
+        constrainer->setBoundsForComponent (editor, editor->getBounds().withSize (static_cast<int> (width), static_cast<int> (height)),
+                                            false, false, true, true);
+    else
+        editor->setSize (static_cast<int> (width), static_cast<int> (height));
+
     return true;
+}
+
+bool CLAP_ABI ClapPluginInstance::testDragParameter (const clap_plugin_t* plugin, uint32_t index, uint32_t numSteps)
+{
+    auto* instance = from (plugin);
+
+    if (instance == nullptr || index >= (uint32_t) instance->processor->getParameters().size() || numSteps == 0)
+        return false;
+
+    auto* parameter = instance->processor->getParameters()[(int) index];
+    parameter->beginChangeGesture();
+
+    for (uint32_t step = 1; step <= numSteps; ++step)
+        parameter->setValueNotifyingHost (static_cast<float> (step) / static_cast<float> (numSteps));
+
+    parameter->endChangeGesture();
+    return true;
+}
+
+bool CLAP_ABI ClapPluginInstance::testIsMessageThread (const clap_plugin_t* plugin)
+{
+    return from (plugin) != nullptr && juce::MessageManager::existsAndIsCurrentThread();
 }
 #endif

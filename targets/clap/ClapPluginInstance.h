@@ -102,6 +102,8 @@ private:
    #if TESSALINE_CLAP_TEST_HOOKS
     static bool CLAP_ABI testEditParameter (const clap_plugin_t*, uint32_t index, double normalisedValue);
     static bool CLAP_ABI testResizeEditor (const clap_plugin_t*, uint32_t width, uint32_t height);
+    static bool CLAP_ABI testDragParameter (const clap_plugin_t*, uint32_t index, uint32_t numSteps);
+    static bool CLAP_ABI testIsMessageThread (const clap_plugin_t*);
    #endif
 
     //==============================================================================

@@ -14,4 +14,11 @@ typedef struct tessaline_clap_test_hooks
 
     /** Resizes the open editor from inside, as its resize corner does. */
     bool (CLAP_ABI* resize_editor) (const clap_plugin_t* plugin, uint32_t width, uint32_t height);
+
+    /** Drags parameter `index` as the editor does: gesture begin, `numSteps` values rising
+        to 1, gesture end. */
+    bool (CLAP_ABI* drag_parameter) (const clap_plugin_t* plugin, uint32_t index, uint32_t numSteps);
+
+    /** Whether the calling thread is JUCE's message thread inside the plug-in. */
+    bool (CLAP_ABI* is_message_thread) (const clap_plugin_t* plugin);
 } tessaline_clap_test_hooks_t;

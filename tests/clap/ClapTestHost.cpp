@@ -26,6 +26,11 @@ ClapTestHost::~ClapTestHost()
 
 bool ClapTestHost::createPlugin (const std::string& pluginId)
 {
+    return instantiatePlugin (pluginId) && initialisePlugin();
+}
+
+bool ClapTestHost::instantiatePlugin (const std::string& pluginId)
+{
     auto* factory = library.getFactory();
 
     if (factory == nullptr || instance != nullptr)
@@ -42,7 +47,11 @@ bool ClapTestHost::createPlugin (const std::string& pluginId)
     }
 
     instance = factory->create_plugin (factory, &host, id.c_str());
+    return instance != nullptr;
+}
 
+bool ClapTestHost::initialisePlugin()
+{
     if (instance == nullptr)
         return false;
 

@@ -37,6 +37,11 @@ public:
 
     /** Creates and initialises the plug-in of this id (the library's first when empty). */
     bool createPlugin (const std::string& pluginId = {});
+
+    /** The two halves of createPlugin, for hosts that create on one thread and initialise on
+        another. */
+    bool instantiatePlugin (const std::string& pluginId = {});
+    bool initialisePlugin();
     void destroyPlugin();
     const clap_plugin_t* plugin() const noexcept { return instance; }
     const clap_host_t* clapHost() const noexcept { return &host; }
