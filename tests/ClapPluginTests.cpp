@@ -489,16 +489,32 @@ TEST (ClapPluginTrackInfo, IsReadFromTheHostAtInitAndOnChange)
 }
 
 //==============================================================================
-TEST (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
+namespace
 {
-    ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
-    ASSERT_TRUE (library.isLoaded()) << library.getError();
-    ClapTestHost host { library };
-    ASSERT_TRUE (host.createPlugin());
-    auto* plugin = host.plugin();
+    /** An instance of the test-hooks build, whose private extension edits parameters the way
+        the editor does. */
+    struct ClapPluginEditorEdits : public ::testing::Test
+    {
+        void SetUp() override
+        {
+            ASSERT_TRUE (library.isLoaded()) << library.getError();
+            ASSERT_TRUE (host.createPlugin());
+            plugin = host.plugin();
+            hooks = host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+            params = host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+            ASSERT_TRUE (hooks != nullptr && params != nullptr);
+        }
 
-    const auto& hooks = *host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
-    const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+        ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
+        ClapTestHost host { library };
+        const clap_plugin_t* plugin = nullptr;
+        const tessaline_clap_test_hooks_t* hooks = nullptr;
+        const clap_plugin_params_t* params = nullptr;
+    };
+}
+
+TEST_F (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
+{
     const auto modeId = idOf (ParameterIds::mode);
     const std::vector<ClapTestEventList::Event> expected {
         { CLAP_EVENT_PARAM_GESTURE_BEGIN, modeId, 0.0 },
@@ -507,23 +523,23 @@ TEST (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
     };
 
     // Inactive: the edit asks for a flush, and the flush carries it.
-    ASSERT_TRUE (hooks.edit_parameter (plugin, 4, 0.5));
+    ASSERT_TRUE (hooks->edit_parameter (plugin, 4, 0.5));
     EXPECT_GE (host.flushRequests, 1);
 
     ClapTestEventList events;
     events.refusePushes = true; // a full host queue keeps the edit for later
-    params.flush (plugin, nullptr, events.output());
+    params->flush (plugin, nullptr, events.output());
     events.refusePushes = false;
-    params.flush (plugin, nullptr, events.output());
+    params->flush (plugin, nullptr, events.output());
     EXPECT_EQ (events.pushed, expected);
 
-    params.flush (plugin, nullptr, events.output());
+    params->flush (plugin, nullptr, events.output());
     EXPECT_EQ (events.pushed.size(), expected.size()); // nothing twice
 
     // Processing: the next block carries the edit.
     ASSERT_TRUE (plugin->activate (plugin, 44100.0, 1, 64));
     host.runOnAudioThread ([&] { plugin->start_processing (plugin); });
-    ASSERT_TRUE (hooks.edit_parameter (plugin, 4, 0.5));
+    ASSERT_TRUE (hooks->edit_parameter (plugin, 4, 0.5));
 
     std::vector<float> left (64, 0.1f), right (64, -0.1f);
     float* channels[] = { left.data(), right.data() };
@@ -546,16 +562,8 @@ TEST (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
     EXPECT_TRUE (host.takeLog().empty());
 }
 
-TEST (ClapPluginEditorEdits, KeepGesturesWholeWhenTheHostStopsFlushing)
+TEST_F (ClapPluginEditorEdits, KeepGesturesWholeWhenTheHostStopsFlushing)
 {
-    ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
-    ASSERT_TRUE (library.isLoaded()) << library.getError();
-    ClapTestHost host { library };
-    ASSERT_TRUE (host.createPlugin());
-    auto* plugin = host.plugin();
-
-    const auto& hooks = *host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
-    const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
 
     // Far more drags than the edit queue holds, of a length that never fills it evenly, while
     // the host ignores the flush requests; then drags after the host flushed again.
@@ -563,15 +571,15 @@ TEST (ClapPluginEditorEdits, KeepGesturesWholeWhenTheHostStopsFlushing)
     ClapTestEventList events;
 
     for (uint32_t drag = 0; drag < 600; ++drag)
-        ASSERT_TRUE (hooks.drag_parameter (plugin, drag % parameterCount, 2 + drag % 3));
+        ASSERT_TRUE (hooks->drag_parameter (plugin, drag % parameterCount, 2 + drag % 3));
 
-    params.flush (plugin, nullptr, events.output());
+    params->flush (plugin, nullptr, events.output());
     const auto deliveredWhileFull = events.pushed.size();
 
     for (uint32_t drag = 0; drag < parameterCount; ++drag)
-        ASSERT_TRUE (hooks.drag_parameter (plugin, drag, 3));
+        ASSERT_TRUE (hooks->drag_parameter (plugin, drag, 3));
 
-    params.flush (plugin, nullptr, events.output());
+    params->flush (plugin, nullptr, events.output());
     EXPECT_GT (deliveredWhileFull, 900u);
     EXPECT_EQ (events.pushed.size(), deliveredWhileFull + parameterCount * 5);
 

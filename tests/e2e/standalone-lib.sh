@@ -95,26 +95,12 @@ start_app() {
     e2e_pids+=("$app_pid")
 }
 
-# Prints the id of the program's visible top-level window once it is shown.
-find_app_window() {
-    local tries=150 window
-    while [ $tries -gt 0 ]; do
-        kill -0 "$app_pid" 2>/dev/null || fail "program exited before showing its window"
-        window="$(xdotool search --all --onlyvisible --pid "$app_pid" --name '^Tessaline$' 2>/dev/null | head -n 1 || true)"
-        if [ -n "$window" ]; then
-            echo "$window"
-            return 0
-        fi
-        tries=$((tries - 1))
-        sleep 0.1
-    done
-    fail "no window titled Tessaline appeared"
-}
-
-# wait_for_window TITLE: prints the program's visible window with that title once it shows.
+# wait_for_window TITLE [TENTHS]: prints the program's visible window with that title once it
+# shows; fails if the program exits first or the window does not come in time.
 wait_for_window() {
-    local tries=30 window
+    local tries=${2:-30} window
     while [ $tries -gt 0 ]; do
+        kill -0 "$app_pid" 2>/dev/null || fail "program exited before showing \"$1\""
         window="$(xdotool search --all --onlyvisible --pid "$app_pid" --name "^$1\$" 2>/dev/null | head -n 1 || true)"
         if [ -n "$window" ]; then
             echo "$window"
@@ -124,6 +110,11 @@ wait_for_window() {
         sleep 0.1
     done
     fail "no window \"$1\" appeared"
+}
+
+# Prints the id of the program's visible top-level window once it is shown.
+find_app_window() {
+    wait_for_window Tessaline 150
 }
 
 # window_geometry WINDOW: sets win_x, win_y, win_width, win_height.
