@@ -21,7 +21,9 @@ int64_t CLAP_ABI ClapTestInputStream::read (const clap_istream_t* stream, void* 
 
     const auto count = std::min ({ static_cast<size_t> (size), self.maxPerRead, self.bytes.size() - self.position,
                                    self.failAt - self.position });
-    std::memcpy (buffer, self.bytes.data() + self.position, count);
+    if (count > 0)   // an empty stream's data() may be null
+        std::memcpy (buffer, self.bytes.data() + self.position, count);
+
     self.position += count;
     return static_cast<int64_t> (count);
 }
