@@ -545,14 +545,7 @@ TEST_F (ClapPluginEditorEdits, ReachTheHostWithGesturesThroughFlushOrProcess)
     float* channels[] = { left.data(), right.data() };
     clap_audio_buffer_t buffer { channels, nullptr, 2, 0, 0 };
     ClapTestEventList input, output;
-    clap_process_t context {};
-    context.frames_count = 64;
-    context.audio_inputs = &buffer;
-    context.audio_outputs = &buffer;
-    context.audio_inputs_count = 1;
-    context.audio_outputs_count = 1;
-    context.in_events = input.input();
-    context.out_events = output.output();
+    auto context = ClapTestHost::processContext (buffer, buffer, 64, input.input(), output.output());
 
     host.runOnAudioThread ([&] { EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE); });
     EXPECT_EQ (output.pushed, expected);

@@ -153,15 +153,8 @@ namespace
             clap_audio_buffer_t in { inChannels, nullptr, 2, 0, 0 };
             clap_audio_buffer_t out { outChannels, nullptr, 2, 0, 0 };
 
-            clap_process_t context {};
-            context.steady_time = offset;
-            context.frames_count = (uint32_t) block.numFrames;
-            context.audio_inputs = &in;
-            context.audio_outputs = &out;
-            context.audio_inputs_count = 1;
-            context.audio_outputs_count = 1;
-            context.in_events = events.input();
-            context.out_events = events.output();
+            auto context = ClapTestHost::processContext (in, out, (uint32_t) block.numFrames, events.input(), events.output(),
+                                                         (int64_t) offset);
 
             host.runOnAudioThread ([&] { EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE); });
             EXPECT_TRUE (events.pushed.empty()); // host automation is not echoed

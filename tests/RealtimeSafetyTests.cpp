@@ -231,15 +231,8 @@ TEST (RealtimeSafety, ClapProcessWithParameterEventsDoesNotAllocate)
 
     const auto processBlock = [&] (int block)
     {
-        clap_process_t context {};
-        context.steady_time = block * (int64_t) blockSize;
-        context.frames_count = blockSize;
-        context.audio_inputs = &in;
-        context.audio_outputs = &out;
-        context.audio_inputs_count = 1;
-        context.audio_outputs_count = 1;
-        context.in_events = events[(size_t) block].input();
-        context.out_events = events[(size_t) block].output();
+        auto context = ClapTestHost::processContext (in, out, blockSize, events[(size_t) block].input(),
+                                                     events[(size_t) block].output(), block * (int64_t) blockSize);
         return plugin->process (plugin, &context);
     };
 

@@ -206,3 +206,19 @@ bool CLAP_ABI ClapTestHost::getTrackInfo (const clap_host_t* host, clap_track_in
     info->color = { 255, 10, 20, 30 };
     return true;
 }
+
+clap_process_t ClapTestHost::processContext (const clap_audio_buffer_t& input, clap_audio_buffer_t& output, uint32_t numFrames,
+                                             const clap_input_events_t* inEvents, const clap_output_events_t* outEvents,
+                                             int64_t steadyTime)
+{
+    clap_process_t context {};
+    context.steady_time = steadyTime;
+    context.frames_count = numFrames;
+    context.audio_inputs = &input;
+    context.audio_outputs = &output;
+    context.audio_inputs_count = 1;
+    context.audio_outputs_count = 1;
+    context.in_events = inEvents;
+    context.out_events = outEvents;
+    return context;
+}

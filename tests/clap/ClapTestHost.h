@@ -58,6 +58,11 @@ public:
     /** Runs the work on a second thread that the thread check reports as the audio thread. */
     void runOnAudioThread (const std::function<void()>& work);
 
+    /** A process call for one input and one output port, as a host builds it for each block. */
+    static clap_process_t processContext (const clap_audio_buffer_t& input, clap_audio_buffer_t& output, uint32_t numFrames,
+                                          const clap_input_events_t* inEvents, const clap_output_events_t* outEvents,
+                                          int64_t steadyTime = -1);
+
     //==============================================================================
     struct LogEntry
     {
