@@ -7,7 +7,6 @@ namespace
     constexpr int modeRadioGroup = 1001;
     constexpr int slopeRadioGroup = 1002;
     constexpr int refreshRateHz = 15;
-    constexpr int maxUndoSteps = 64;
 
     constexpr float cutoffThreshold = 0.006f;    // natural log of the ratio, about 0.6 %
     constexpr float resonanceThreshold = 0.003f;
@@ -80,9 +79,9 @@ TessalineAudioProcessorEditor::TessalineAudioProcessorEditor (TessalineAudioProc
     // Every change made on a knob itself (drag, wheel step, double-click, typed value) is one
     // undo step; changes arriving through the parameter are not.
     for (auto* knob : { &cutoffSlider, &resonanceSlider, &driveSlider, &makeupSlider })
-        knob->onDragStart = [this] { pushUndoSnapshot(); };
+        knob->onDragStart = [this] { presetLibrary.pushUndoSnapshot(); };
 
-    initialisePresets();
+    presetLibrary.initialisePresets();
 
     startTimerHz (refreshRateHz);
 
@@ -147,15 +146,14 @@ void TessalineAudioProcessorEditor::setUpChoiceButtons (std::initializer_list<ju
 
 void TessalineAudioProcessorEditor::setUpPresetBar()
 {
-    bankBox.addItem ("Factory", 1);
-    bankBox.addItem (userBankName, 2);
-    bankBox.setSelectedId (1, juce::dontSendNotification);
+    presetLibrary.refreshBankBox();
+    bankBox.setSelectedId (PresetLibrary::factoryBankId, juce::dontSendNotification);
     bankBox.setTooltip ("Preset Bank");
-    bankBox.onChange = [this] { bankBoxChanged(); };
+    bankBox.onChange = [this] { presetLibrary.bankBoxChanged(); };
     addAndMakeVisible (bankBox);
 
     presetBox.setTooltip ("Preset");
-    presetBox.onChange = [this] { presetBoxChanged(); };
+    presetBox.onChange = [this] { presetLibrary.presetBoxChanged(); };
     addAndMakeVisible (presetBox);
 
     struct BarButton { juce::TextButton& button; const char* tooltip; std::function<void()> action; };
@@ -165,9 +163,9 @@ void TessalineAudioProcessorEditor::setUpPresetBar()
         { nextPresetButton, "Next preset",                     [this] { selectNextPreset(); } },
         { savePresetButton, "Save current preset",             [this] { showSavePresetDialog(); } },
         { loadPresetButton, "Load preset or bank",             [this] { showLoadMenu(); } },
-        { initPresetButton, "Reset to Init preset",            [this] { resetToInit(); } },
-        { undoButton,       "Undo parameter or preset change", [this] { undo(); } },
-        { redoButton,       "Redo parameter or preset change", [this] { redo(); } },
+        { initPresetButton, "Reset to Init preset",            [this] { presetLibrary.resetToInit(); } },
+        { undoButton,       "Undo parameter or preset change", [this] { presetLibrary.undo(); } },
+        { redoButton,       "Redo parameter or preset change", [this] { presetLibrary.redo(); } },
         { menuButton,       "Menu",                            [this] { showMainMenu(); } },
     };
 
@@ -318,6 +316,14 @@ void TessalineAudioProcessorEditor::refreshGraph (float cutoff, float resonance,
     filterGraph.repaint();
 }
 
+// A preset shows at once, and lights its buttons even if a click lit others a moment before.
+void TessalineAudioProcessorEditor::showAppliedPreset()
+{
+    lastModeIndex = -1;
+    lastSlopeIndex = -1;
+    timerCallback();
+}
+
 void TessalineAudioProcessorEditor::showChoiceOnButtons (int index, int& lastIndex, std::initializer_list<juce::TextButton*> buttons)
 {
     if (index == lastIndex)
@@ -338,7 +344,7 @@ void TessalineAudioProcessorEditor::selectSlope (int index)   { selectChoice (Pa
 
 void TessalineAudioProcessorEditor::selectChoice (const char* parameterId, int index)
 {
-    pushUndoSnapshot();
+    presetLibrary.pushUndoSnapshot();
 
     auto* parameter = processorRef.apvts.getParameter (parameterId);
 
@@ -358,43 +364,6 @@ void TessalineAudioProcessorEditor::showAboutBox()
 }
 
 //==============================================================================
-Preset TessalineAudioProcessorEditor::capturePreset (const juce::String& name) const
-{
-    auto& state = processorRef.apvts;
-
-    Preset preset;
-    preset.name = name;
-    preset.cutoff = rawValue (state, ParameterIds::cutoff);
-    preset.resonance = rawValue (state, ParameterIds::resonance);
-    preset.drive = rawValue (state, ParameterIds::drive);
-    preset.makeupGain = rawValue (state, ParameterIds::makeupGain);
-    preset.mode = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::mode));
-    preset.slope = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::slope));
-    preset.oversampling = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::oversampling));
-    return preset;
-}
-
-void TessalineAudioProcessorEditor::pushUndoSnapshot()
-{
-    if (applyingPreset)
-        return;
-
-    undoHistory.add (capturePreset ("Current"));
-
-    if (undoHistory.size() > maxUndoSteps)
-        undoHistory.remove (0);
-
-    redoHistory.clear();
-}
-
-void TessalineAudioProcessorEditor::initialisePresets()
-{
-    // Until the preset library lands, the preset list is empty.
-    const juce::ScopedValueSetter<bool> rebuilding (rebuildingPresetList, true);
-    presetBox.clear (juce::dontSendNotification);
-    presetBox.addItem ("No Presets", 1);
-}
-
 void TessalineAudioProcessorEditor::selectPreviousPreset()
 {
     const auto count = presetBox.getNumItems();
@@ -417,14 +386,9 @@ void TessalineAudioProcessorEditor::selectNextPreset()
     presetBox.setSelectedId (selected < count ? selected + 1 : 1, juce::sendNotificationSync);
 }
 
-// The preset library and its dialogs arrive with the preset bar; until then these do nothing.
-void TessalineAudioProcessorEditor::bankBoxChanged()         {}
-void TessalineAudioProcessorEditor::presetBoxChanged()       {}
+// The dialogs and file choosers arrive with the preset bar; until then these do nothing.
 void TessalineAudioProcessorEditor::showSavePresetDialog()   {}
 void TessalineAudioProcessorEditor::showLoadMenu()           {}
-void TessalineAudioProcessorEditor::resetToInit()            {}
-void TessalineAudioProcessorEditor::undo()                   {}
-void TessalineAudioProcessorEditor::redo()                   {}
 
 void TessalineAudioProcessorEditor::showMainMenu()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/FilterGraph.h"
-#include "presets/Preset.h"
+#include "presets/PresetLibrary.h"
 #include "processor/TessalineAudioProcessor.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -82,21 +82,12 @@ public:
     void showAboutBox();
 
     //==============================================================================
-    // The preset library and the preset bar's commands.
-    void pushUndoSnapshot();
-    void initialisePresets();
-    void bankBoxChanged();
-    void presetBoxChanged();
+    // The preset bar's commands.
     void selectPreviousPreset();
     void selectNextPreset();
     void showSavePresetDialog();
     void showLoadMenu();
-    void resetToInit();
-    void undo();
-    void redo();
     void showMainMenu();
-
-    Preset capturePreset (const juce::String& name) const;
 
     static constexpr int designWidth = 920;
     static constexpr int designHeight = 414;
@@ -113,6 +104,7 @@ private:
     void setUpPresetBar();
     void selectChoice (const char* parameterId, int index);
     void refreshGraph (float cutoff, float resonance, float makeupGain, int mode, int slope);
+    void showAppliedPreset();
     static void showChoiceOnButtons (int index, int& lastIndex, std::initializer_list<juce::TextButton*> buttons);
 
     void paintBackground (juce::Graphics&) const;
@@ -143,10 +135,8 @@ private:
     std::unique_ptr<ComboBoxAttachment> oversamplingAttachment;
 
     int lastModeIndex = -1, lastSlopeIndex = -1;
-    bool rebuildingPresetList = false, applyingPreset = false;
 
-    juce::Array<Preset> factoryPresets, userPresets, undoHistory, redoHistory;
-    juce::String userBankName { "User" };
+    PresetLibrary presetLibrary { processorRef.apvts, bankBox, presetBox, [this] { showAppliedPreset(); } };
 
     std::unique_ptr<juce::FileChooser> fileChooser;
     std::unique_ptr<juce::AlertWindow> activeDialog;

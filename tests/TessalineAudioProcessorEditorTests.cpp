@@ -1,4 +1,5 @@
 #include "editor/TessalineAudioProcessorEditor.h"
+#include "presets/PresetFiles.h"
 #include "processor/ParameterIds.h"
 #include "tests/ProcessorTestTools.h"
 #include "tests/RenderTools.h"
@@ -21,7 +22,8 @@ using RenderTools::pixelIs;
 struct TessalineAudioProcessorEditorInspector
 {
     static FilterGraph& graph (Editor& e)                     { return e.filterGraph; }
-    static int undoSteps (Editor& e)                          { return e.undoHistory.size(); }
+    static PresetLibrary& presets (Editor& e)                 { return e.presetLibrary; }
+    static int undoSteps (Editor& e)                          { return e.presetLibrary.getUndoHistory().size(); }
     static juce::Slider& cutoffSlider (Editor& e)             { return e.cutoffSlider; }
     static juce::Slider& makeupSlider (Editor& e)             { return e.makeupSlider; }
     static juce::Slider& driveSlider (Editor& e)              { return e.driveSlider; }
@@ -509,4 +511,50 @@ TEST (TessalineAudioProcessorEditorLifetime, OpensAndClosesManyTimesWithoutLeaki
     EXPECT_EQ (processor.getActiveEditor(), nullptr);
     EXPECT_GT (oneEditor, 20000.0);
     EXPECT_LT (growth, 0.5 * oneEditor) << "one editor takes " << oneEditor << " bytes; 100 rounds left " << growth;
+}
+
+//==============================================================================
+TEST_F (EditorFixture, InitUndoRedoAndTheBoxesActOnTheParameters)
+{
+    auto& buttons = *editor;
+    auto& init = dynamic_cast<juce::TextButton&> (*buttons.getChildComponent (24));
+    auto& undo = dynamic_cast<juce::TextButton&> (*buttons.getChildComponent (25));
+    auto& redo = dynamic_cast<juce::TextButton&> (*buttons.getChildComponent (26));
+    auto& presetBox = dynamic_cast<juce::ComboBox&> (*buttons.getChildComponent (19));
+
+    EXPECT_EQ (presetBox.getText(), "Init");
+    presetBox.setSelectedId (6, juce::sendNotificationSync);   // "Drum Radio": band-pass, 18 dB
+    EXPECT_EQ (ProcessorTestTools::raw (processor, ParameterIds::mode), 2.0f);
+    EXPECT_EQ (litStates (Inspect::modeButtons (*editor)), (std::vector<bool> { false, false, true })) << "shown at once";
+    EXPECT_EQ (Inspect::graph (*editor).cutoffHz, 950.0f);
+
+    click (undo);
+    EXPECT_EQ (ProcessorTestTools::raw (processor, ParameterIds::mode), 0.0f);
+    EXPECT_EQ (litStates (Inspect::modeButtons (*editor)), (std::vector<bool> { true, false, false }));
+    click (redo);
+    EXPECT_EQ (ProcessorTestTools::raw (processor, ParameterIds::cutoff), 950.0f);
+
+    click (init);
+    EXPECT_EQ (ProcessorTestTools::raw (processor, ParameterIds::cutoff), 20000.0f);
+    EXPECT_EQ (Inspect::undoSteps (*editor), 2);
+}
+
+TEST (TessalineAudioProcessorEditorPresets, APresetSavedInOneEditorIsInTheNextEditorsUserBank)
+{
+    TessalineAudioProcessor processor;
+    ProcessorTestTools::setRaw (processor, ParameterIds::cutoff, 3210.0f);
+
+    std::unique_ptr<Editor> first (dynamic_cast<Editor*> (processor.createEditorIfNeeded()));
+    Inspect::presets (*first).addSavedPreset ("Session Bank", "Saved In First");
+    closeEditor (processor, first);
+
+    std::unique_ptr<Editor> second (dynamic_cast<Editor*> (processor.createEditorIfNeeded()));
+    const auto& userPresets = Inspect::presets (*second).getUserPresets();
+    const auto saved = std::find_if (userPresets.begin(), userPresets.end(), [] (const Preset& p) { return p.name == "Saved In First"; });
+    ASSERT_NE (saved, userPresets.end());
+    EXPECT_EQ (saved->cutoff, 3210.0f);
+    EXPECT_EQ (Inspect::presets (*second).getUserBankName(), "User") << "a bank name lives only as long as its editor";
+    closeEditor (processor, second);
+
+    EXPECT_TRUE (getPresetFolder().deleteRecursively());
 }

@@ -1,0 +1,168 @@
+#include "presets/PresetFiles.h"
+
+namespace
+{
+    /** What a preset file means by each field it does not mention, in field order. Note that a
+        file without `oversampling` means "Off", unlike a fresh record. */
+    constexpr std::array<double, 7> absentValues { 20000.0, 0.0, 1.0, 0.0, 0.0, 2.0, 0.0 };
+
+    constexpr const char* nameAttribute = "name";
+    constexpr const char* versionAttribute = "version";
+    constexpr int bankVersion = 1;
+
+    /** Room for the temporary file that XmlElement::writeTo puts beside its target: Linux allows
+        255 bytes per name, and a name of 128 characters can take four times as many. */
+    constexpr int maxFileNameBytes = 200;
+
+    juce::String fitToFileNameBytes (juce::String name)
+    {
+        while (name.getNumBytesAsUTF8() > (size_t) maxFileNameBytes)
+            name = name.dropLastCharacters (1);
+
+        return name;
+    }
+
+    /** A child of the folder with exactly this name. File::getChildFile would read a leading
+        '~' as somebody's home folder. */
+    juce::File childNamed (const juce::File& folder, const juce::String& fileName)
+    {
+        return juce::File (folder.getFullPathName() + juce::File::getSeparatorString() + fileName);
+    }
+
+    void writeDocument (const juce::XmlElement& element, const juce::File& target)
+    {
+        // Failures are not reported: the caller's in-memory change stands either way.
+        [[maybe_unused]] const auto written = element.writeTo (target, juce::XmlElement::TextFormat());
+    }
+}
+
+juce::File getPresetFolder()
+{
+    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+        .getChildFile ("Tessaline")
+        .getChildFile ("Presets");
+}
+
+std::unique_ptr<juce::XmlElement> createPresetXml (const Preset& preset)
+{
+    auto element = std::make_unique<juce::XmlElement> (PresetFiles::presetTag);
+    element->setAttribute (nameAttribute, preset.name);
+
+    for (const auto& field : Preset::fields())
+    {
+        if (field.isChoice())
+            element->setAttribute (field.parameterId, preset.*field.choice);
+        else
+            element->setAttribute (field.parameterId, (double) (preset.*field.real));
+    }
+
+    return element;
+}
+
+bool readPresetXml (const juce::XmlElement& element, Preset& preset)
+{
+    if (! element.hasTagName (PresetFiles::presetTag))
+        return false;
+
+    preset.name = element.getStringAttribute (nameAttribute, PresetFiles::defaultPresetName);
+
+    for (size_t i = 0; i < Preset::fields().size(); ++i)
+    {
+        const auto& field = Preset::fields()[i];
+
+        if (field.isChoice())
+            preset.*field.choice = element.getIntAttribute (field.parameterId, (int) absentValues[i]);
+        else
+            preset.*field.real = (float) element.getDoubleAttribute (field.parameterId, absentValues[i]);
+    }
+
+    return true;
+}
+
+bool readBankXml (const juce::XmlElement& element, juce::Array<Preset>& presets)
+{
+    if (! element.hasTagName (PresetFiles::bankTag))
+        return false;
+
+    juce::Array<Preset> read;
+
+    for (auto* child : element.getChildIterator())
+    {
+        Preset preset;
+
+        if (readPresetXml (*child, preset))
+            read.add (preset);
+    }
+
+    presets.swapWith (read);
+    return true;
+}
+
+void writeBankFile (const juce::File& target, const juce::Array<Preset>& presets)
+{
+    const auto file = target.hasFileExtension (PresetFiles::bankExtension) ? target
+                                                                           : target.withFileExtension (PresetFiles::bankExtension);
+
+    juce::XmlElement bank (PresetFiles::bankTag);
+    bank.setAttribute (nameAttribute, file.getFileNameWithoutExtension());
+    bank.setAttribute (versionAttribute, bankVersion);
+
+    for (const auto& preset : presets)
+        bank.addChildElement (createPresetXml (preset).release());
+
+    writeDocument (bank, file);
+}
+
+juce::File getPresetFileFor (const juce::String& presetName)
+{
+    const auto baseName = presetName.isEmpty() ? juce::String (PresetFiles::defaultPresetName) : presetName;
+    auto legalName = fitToFileNameBytes (juce::File::createLegalFileName (baseName));
+
+    // A name made only of characters a file name cannot hold.
+    if (legalName.isEmpty())
+        legalName = PresetFiles::defaultPresetName;
+
+    return childNamed (getPresetFolder(), legalName + PresetFiles::presetExtension);
+}
+
+void savePresetToFolder (const Preset& preset)
+{
+    [[maybe_unused]] const auto created = getPresetFolder().createDirectory();
+    writeDocument (*createPresetXml (preset), getPresetFileFor (preset.name));
+}
+
+std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
+{
+    juce::FileInputStream stream (file);
+
+    if (! stream.openedOk())
+        return nullptr;
+
+    // Read through a bounded stream rather than by the file's size: a device or a file that
+    // grows would otherwise be read for ever.
+    juce::MemoryBlock bytes;
+    stream.readIntoMemoryBlock (bytes, PresetFiles::maxDocumentBytes + 1);
+
+    if (bytes.getSize() > (size_t) PresetFiles::maxDocumentBytes)
+        return nullptr;
+
+    juce::MemoryInputStream text (bytes, false);
+    return juce::parseXML (text.readEntireStreamAsString());
+}
+
+bool readPresetFile (const juce::File& file, Preset& preset)
+{
+    const auto document = parsePresetDocument (file);
+    return document != nullptr && readPresetXml (*document, preset);
+}
+
+bool readBankFile (const juce::File& file, juce::Array<Preset>& presets, juce::String& bankName)
+{
+    const auto document = parsePresetDocument (file);
+
+    if (document == nullptr || ! readBankXml (*document, presets))
+        return false;
+
+    bankName = document->getStringAttribute (nameAttribute, file.getFileNameWithoutExtension());
+    return true;
+}
