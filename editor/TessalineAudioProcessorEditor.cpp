@@ -159,14 +159,14 @@ void TessalineAudioProcessorEditor::setUpPresetBar()
     struct BarButton { juce::TextButton& button; const char* tooltip; std::function<void()> action; };
 
     const BarButton barButtons[] = {
-        { prevPresetButton, "Previous preset",                 [this] { selectPreviousPreset(); } },
-        { nextPresetButton, "Next preset",                     [this] { selectNextPreset(); } },
-        { savePresetButton, "Save current preset",             [this] { showSavePresetDialog(); } },
-        { loadPresetButton, "Load preset or bank",             [this] { showLoadMenu(); } },
+        { prevPresetButton, "Previous preset",                 [this] { presetBar.selectPreviousPreset(); } },
+        { nextPresetButton, "Next preset",                     [this] { presetBar.selectNextPreset(); } },
+        { savePresetButton, "Save current preset",             [this] { presetBar.showSavePresetDialog(); } },
+        { loadPresetButton, "Load preset or bank",             [this] { presetBar.showLoadMenu(); } },
         { initPresetButton, "Reset to Init preset",            [this] { presetLibrary.resetToInit(); } },
         { undoButton,       "Undo parameter or preset change", [this] { presetLibrary.undo(); } },
         { redoButton,       "Redo parameter or preset change", [this] { presetLibrary.redo(); } },
-        { menuButton,       "Menu",                            [this] { showMainMenu(); } },
+        { menuButton,       "Menu",                            [this] { presetBar.showMainMenu(); } },
     };
 
     for (const auto& entry : barButtons)
@@ -361,44 +361,4 @@ void TessalineAudioProcessorEditor::showAboutBox()
 {
     juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::InfoIcon, "About Tessaline", aboutMessage(), "OK",
                                             nullptr, nullptr);
-}
-
-//==============================================================================
-void TessalineAudioProcessorEditor::selectPreviousPreset()
-{
-    const auto count = presetBox.getNumItems();
-
-    if (count == 0)
-        return;
-
-    const auto selected = presetBox.getSelectedId();
-    presetBox.setSelectedId (selected > 1 ? selected - 1 : count, juce::sendNotificationSync);
-}
-
-void TessalineAudioProcessorEditor::selectNextPreset()
-{
-    const auto count = presetBox.getNumItems();
-
-    if (count == 0)
-        return;
-
-    const auto selected = presetBox.getSelectedId();
-    presetBox.setSelectedId (selected < count ? selected + 1 : 1, juce::sendNotificationSync);
-}
-
-// The dialogs and file choosers arrive with the preset bar; until then these do nothing.
-void TessalineAudioProcessorEditor::showSavePresetDialog()   {}
-void TessalineAudioProcessorEditor::showLoadMenu()           {}
-
-void TessalineAudioProcessorEditor::showMainMenu()
-{
-    juce::PopupMenu menu;
-    menu.addItem (1, "About");
-
-    menu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&menuButton),
-                        [safeThis = juce::Component::SafePointer<TessalineAudioProcessorEditor> (this)] (int result)
-                        {
-                            if (safeThis != nullptr && result == 1)
-                                safeThis->showAboutBox();
-                        });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/FilterGraph.h"
+#include "presets/PresetBar.h"
 #include "presets/PresetLibrary.h"
 #include "processor/TessalineAudioProcessor.h"
 
@@ -81,14 +82,6 @@ public:
 
     void showAboutBox();
 
-    //==============================================================================
-    // The preset bar's commands.
-    void selectPreviousPreset();
-    void selectNextPreset();
-    void showSavePresetDialog();
-    void showLoadMenu();
-    void showMainMenu();
-
     static constexpr int designWidth = 920;
     static constexpr int designHeight = 414;
 
@@ -137,9 +130,7 @@ private:
     int lastModeIndex = -1, lastSlopeIndex = -1;
 
     PresetLibrary presetLibrary { processorRef.apvts, bankBox, presetBox, [this] { showAppliedPreset(); } };
-
-    std::unique_ptr<juce::FileChooser> fileChooser;
-    std::unique_ptr<juce::AlertWindow> activeDialog;
+    PresetBar presetBar { presetLibrary, presetBox, { loadPresetButton, menuButton, *this }, [this] { showAboutBox(); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TessalineAudioProcessorEditor)
 };

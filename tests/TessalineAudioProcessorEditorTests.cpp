@@ -2,21 +2,18 @@
 #include "presets/PresetFiles.h"
 #include "processor/ParameterIds.h"
 #include "tests/ProcessorTestTools.h"
+#include "tests/MessageLoopTools.h"
 #include "tests/RenderTools.h"
 
 #include <gtest/gtest.h>
 
 #include <malloc.h>
 
-namespace juce
-{
-    // The framework's own Linux message pump step (its plug-in wrappers declare it the same way).
-    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-}
 
 using Editor = TessalineAudioProcessorEditor;
 using ProcessorTestTools::setRaw;
 using RenderTools::pixelIs;
+using MessageLoopTools::deliverPendingMessages;
 
 /** Reaches the editor's private state that its behaviour is judged by. */
 struct TessalineAudioProcessorEditorInspector
@@ -152,12 +149,6 @@ namespace
     std::vector<bool> litStates (const std::array<juce::TextButton*, 3>& buttons)
     {
         return { buttons[0]->getToggleState(), buttons[1]->getToggleState(), buttons[2]->getToggleState() };
-    }
-
-    /** Delivers everything posted to the message queue so far. */
-    void deliverPendingMessages()
-    {
-        while (juce::dispatchNextMessageOnSystemQueue (true)) {}
     }
 
     size_t heapInUse()
