@@ -234,3 +234,48 @@ expect_default_parameters() {
     expect_parameter "$parameters" slope 2
     expect_parameter "$parameters" oversampling 1
 }
+
+# click_editor WINDOW X Y: clicks a point of the editor given in its 920 x 414 design units, in
+# a window of the default size. The editor fills the window below the title bar, inside an
+# equal frame on the left, right and bottom.
+click_editor() {
+    local window=$1 frame
+    window_geometry "$window"
+    frame=$(( (win_width - 920) / 2 ))
+    xdotool mousemove --window "$window" $((frame + $2)) $((win_height - frame - 414 + $3)) sleep 0.2 click 1
+}
+
+# The preset bar's buttons, by their centres in design units.
+click_preset_button() {
+    case "$2" in
+        previous) click_editor "$1" 594 41 ;;
+        next)     click_editor "$1" 616 41 ;;
+        save)     click_editor "$1" 651 41 ;;
+        load)     click_editor "$1" 693 41 ;;
+        init)     click_editor "$1" 733 41 ;;
+        undo)     click_editor "$1" 774 41 ;;
+        *) fail "click_preset_button: unknown button $2" ;;
+    esac
+}
+
+# wait_for_window_gone TITLE: true once the program shows no window of that title.
+wait_for_window_gone() {
+    local tries=30
+    while xdotool search --all --onlyvisible --pid "$app_pid" --name "^$1\$" >/dev/null 2>&1; do
+        tries=$((tries - 1))
+        [ $tries -le 0 ] && fail "window \"$1\" did not close"
+        sleep 0.1
+    done
+}
+
+# wait_for_file PATH: the program writes files from its message thread, a moment after a click.
+wait_for_file() {
+    local tries=30
+    until [ -f "$1" ]; do
+        tries=$((tries - 1))
+        [ $tries -le 0 ] && fail "no file $1 was written"
+        sleep 0.1
+    done
+}
+
+presets_folder="$HOME/.config/Tessaline/Presets"
