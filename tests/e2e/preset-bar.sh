@@ -37,10 +37,8 @@ sleep 0.5
 note "Escape in the Save dialog wrote nothing"
 
 close_app_with_close_button "$window"
-parameters="$(state_parameters "$(settings_value filterState)")"
-for assignment in cutoff=1200 resonance=0.28 drive=1.8 makeupGain=3 mode=0 slope=2 oversampling=1; do
-    expect_parameter "$parameters" "${assignment%%=*}" "${assignment#*=}"
-done
+expect_parameters "$(state_parameters "$(settings_value filterState)")" \
+    cutoff=1200 resonance=0.28 drive=1.8 makeupGain=3 mode=0 slope=2 oversampling=1
 note "'>' applied Warm LPF"
 
 # --- second session -------------------------------------------------------------------------
@@ -71,8 +69,6 @@ sleep 0.3
 click_preset_button "$window" undo            # back to Picked's values
 
 close_app_with_close_button "$window"
-parameters="$(state_parameters "$(settings_value filterState)")"
-for assignment in cutoff=2345 resonance=0.5 drive=3 makeupGain=1 mode=1 slope=1 oversampling=0; do
-    expect_parameter "$parameters" "${assignment%%=*}" "${assignment#*=}"
-done
+expect_parameters "$(state_parameters "$(settings_value filterState)")" \
+    cutoff=2345 resonance=0.5 drive=3 makeupGain=1 mode=1 slope=1 oversampling=0
 note "Load applied Picked, Undo after '<' restored it"

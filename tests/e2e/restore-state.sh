@@ -17,9 +17,6 @@ expect_notification_bar "$window" hidden
 
 close_app_with_close_button "$window"
 
-parameters="$(state_parameters "$(settings_value filterState)")"
-for assignment in "${prepared[@]}"; do
-    expect_parameter "$parameters" "${assignment%%=*}" "${assignment#*=}"
-done
+expect_parameters "$(state_parameters "$(settings_value filterState)")" "${prepared[@]}"
 [ "$(settings_value windowX),$(settings_value windowY)" = "137,91" ] || fail "window position not kept"
 note "parameters and window position restored"

@@ -224,6 +224,15 @@ expect_parameter() {
         || fail "parameter $2 is '$actual', expected $3"
 }
 
+# expect_parameters PARAMETERS ID=VALUE...: each parameter holds its value.
+expect_parameters() {
+    local parameters=$1 assignment
+    shift
+    for assignment in "$@"; do
+        expect_parameter "$parameters" "${assignment%%=*}" "${assignment#*=}"
+    done
+}
+
 expect_default_parameters() {
     local parameters=$1
     expect_parameter "$parameters" cutoff 20000
