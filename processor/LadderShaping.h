@@ -41,14 +41,14 @@ namespace LadderShaping
 
         The feedback takes the fourth stage's output of the previous sample, and that delay costs
         phase: for small signals the loop z (z - (1 - 2G))^4 + K G^4 (z + 1)^4 has a pole pair on
-        the unit circle, at z = e^(j 2 asin G), exactly when K = 4 / (1 + G)^2. That falls below the
-        specified feedback at high cutoffs (below 2.7 once G exceeds 0.21, about 0.08 of the rate),
+        the unit circle, at z = e^(j 2 asin G), exactly when K = 4 / (1 + G)^2. That drops below the
+        specified feedback at high cutoffs (to 2.7 at G = 0.22, a cutoff near 0.085 of the rate),
         where the filter would otherwise sing on by itself.
 
         The limit sits a little inside that edge, so that the slowest pole still decays by
-        stableLoopDecayDbPerSecond. Near the edge the pole radius moves linearly with K, by
-        4 ((1 + G)^3 + 1 - G) / (G (1 + G)^4) per neper and sample, so the margin costs no root
-        finding. At low cutoffs the demanded decay per sample is capped at stableLoopDecayCap x G:
+        stableLoopDecayDbPerSecond. Near the edge K and that pole's decay trade linearly: each neper
+        per sample of decay costs 4 ((1 + G)^3 + 1 - G) / (G (1 + G)^4) of K, so the margin needs
+        no root finding. At low cutoffs the demanded decay per sample is capped at stableLoopDecayCap x G:
         there the slow decay is the ladder's own, not the delay's, and the limit stays above 3.6,
         out of the feedback's reach. */
     inline constexpr double stableLoopDecayDbPerSecond = 200.0;
