@@ -107,7 +107,9 @@ BENCHMARK (tessaline)->ArgNames ({ "2x", "cutoff", "res" })
     ->Args ({ 0, 1000, 50 })
     ->Args ({ 1, 1000, 50 })
     ->Args ({ 0, 50, 75 })
-    ->Args ({ 1, 50, 75 });
+    ->Args ({ 1, 50, 75 })
+    ->Args ({ 0, 14000, 50 })
+    ->Args ({ 1, 14000, 75 });
 
 BENCHMARK (juceLadderPeer)->ArgNames ({ "2x" })->Arg (0)->Arg (1);
 

@@ -54,6 +54,10 @@ FilterGraph::Response::Response (float cutoffHz, float resonanceAmount, float ma
     ringAmount = ringWeight (resonance, lowWeight);
     highWeight = highCutoffWeight (cutoff);
     highResonanceWeight = highCutoffResonanceWeight (cutoff, resonance);
+    // The engine's K, uncapped: the engine lowers it only where its loop's one-sample delay would
+    // ring (LadderShaping::stableFeedbackLimit), and holds its resonance at the loudness it had at
+    // that edge. This delay-free model is stable for every K below 4, so the specified K draws
+    // that steady resonance; the capped K would draw it fading as the cutoff rises.
     feedback = feedbackGain (resonance, lowWeight, highWeight);
 }
 

@@ -49,6 +49,7 @@ void LadderEngine::prepare (double newSampleRate, int maximumBlockSize, int chan
     oversampler->initProcessing ((size_t) blockSize);
 
     coefficients.assign ((size_t) (2 * blockSize + 16), 0.0);
+    feedbackGains.assign (coefficients.size(), 0.0);
 
     reset();
 }
@@ -91,20 +92,34 @@ LadderEngine::BlockTerms LadderEngine::computeBlockTerms (double cutoff, double 
     return terms;
 }
 
-void LadderEngine::advanceCutoffSmoother (double targetCutoff, double rate, size_t numSamples)
+void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGain, double rate, size_t numSamples)
 {
     const double smoothing = std::exp (-1.0 / (smoothingTimeSeconds * rate));
 
     if (coefficients.size() < numSamples)
-        coefficients.resize (numSamples);   // only when a block is longer than prepared
+    {
+        // only when a block is longer than prepared
+        coefficients.resize (numSamples);
+        feedbackGains.resize (numSamples);
+    }
+
+    // The specified K is kept wherever the loop can take it, so stable settings are untouched.
+    const auto stableFeedback = [feedbackGain, rate] (double stageGainN) noexcept
+    {
+        return std::min (feedbackGain, LadderShaping::stableFeedbackLimit (stageGainN, rate));
+    };
 
     if (smoothedCutoffHz == targetCutoff)
     {
         // Settled: the smoother would return the target on every sample, so one tan will do.
-        std::fill_n (coefficients.begin(), numSamples, stageGain (targetCutoff, rate));
+        const double settledGain = stageGain (targetCutoff, rate);
+        std::fill_n (coefficients.begin(), numSamples, settledGain);
+        std::fill_n (feedbackGains.begin(), numSamples, stableFeedback (settledGain));
         return;
     }
 
+    // While gliding the limit follows the stage gain sample by sample: a glide from a high
+    // cutoff down passes through gains at which the target's K would ring.
     for (size_t n = 0; n < numSamples; ++n)
     {
         smoothedCutoffHz = (smoothedCutoffHz - targetCutoff) * smoothing + targetCutoff;
@@ -113,6 +128,7 @@ void LadderEngine::advanceCutoffSmoother (double targetCutoff, double rate, size
             smoothedCutoffHz = targetCutoff;
 
         coefficients[n] = stageGain (smoothedCutoffHz, rate);
+        feedbackGains[n] = stableFeedback (coefficients[n]);
     }
 }
 
@@ -121,7 +137,7 @@ void LadderEngine::process (juce::dsp::AudioBlock<float> block, double rate)
     const auto numSamples = block.getNumSamples();
     const auto terms = computeBlockTerms (cutoffHz, resonanceAmount, driveGain, makeupGainDb, rate);
 
-    advanceCutoffSmoother (terms.targetCutoff, rate, numSamples);
+    advanceCutoffSmoother (terms.targetCutoff, terms.feedbackGain, rate, numSamples);
 
     const auto channelsToFilter = std::min (block.getNumChannels(), (size_t) maxChannels);
     size_t channel = 0;
@@ -176,10 +192,11 @@ void LadderEngine::processLanes (juce::dsp::AudioBlock<float>& block, size_t fir
     for (size_t n = 0; n < block.getNumSamples(); ++n)
     {
         const double stageGainN = coefficients[n];
+        const double feedbackN = feedbackGains[n];
 
         for (size_t lane = 0; lane < Lanes; ++lane)
             samples[lane][n] = (float) (terms.outputGain
-                                        * filterSample<Mode, Slope> (lanes[lane], samples[lane][n], stageGainN, terms));
+                                        * filterSample<Mode, Slope> (lanes[lane], samples[lane][n], stageGainN, feedbackN, terms));
     }
 
     for (size_t lane = 0; lane < Lanes; ++lane)
@@ -192,12 +209,13 @@ void LadderEngine::processLanes (juce::dsp::AudioBlock<float>& block, size_t fir
 }
 
 template <int Mode, int Slope>
-inline double LadderEngine::filterSample (ChannelMemory& m, double x, double stageGainN, const BlockTerms& terms) const noexcept
+inline double LadderEngine::filterSample (ChannelMemory& m, double x, double stageGainN, double feedbackN,
+                                          const BlockTerms& terms) const noexcept
 {
     const double q = terms.loopSaturation;
 
     const double i = std::tanh (driveGain * x);
-    const double u = i - terms.feedbackGain * std::tanh (q * m.lastOutput) / q;
+    const double u = i - feedbackN * std::tanh (q * m.lastOutput) / q;
     const double v = u + terms.summingBlend * (std::tanh (u) - u);
 
     const double y1 = onePoleStep (v,  m.s1, stageGainN);

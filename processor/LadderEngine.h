@@ -51,6 +51,10 @@ public:
     std::vector<double> coefficients;
     double smoothedCutoffHz = 20000.0;
 
+    /** Per-sample feedback gain for the current block: the block's K, capped where the stage
+        gain of that sample would let the loop ring (LadderShaping::stableFeedbackLimit). */
+    std::vector<double> feedbackGains;
+
     /** The terms computed once per block from the settings and the processing rate. */
     struct BlockTerms
     {
@@ -68,7 +72,7 @@ private:
         double s1, s2, s3, s4, lastOutput, ringPhase, ringEnvelope;
     };
 
-    void advanceCutoffSmoother (double targetCutoff, double rate, size_t numSamples);
+    void advanceCutoffSmoother (double targetCutoff, double feedbackGain, double rate, size_t numSamples);
 
     template <size_t Lanes>
     void processLanesForSettings (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms);
@@ -77,7 +81,8 @@ private:
     void processLanes (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms);
 
     template <int Mode, int Slope>
-    double filterSample (ChannelMemory& memory, double x, double stageGain, const BlockTerms& terms) const noexcept;
+    double filterSample (ChannelMemory& memory, double x, double stageGain, double feedbackGain,
+                         const BlockTerms& terms) const noexcept;
 
     static double ringSample (ChannelMemory& memory, double x, const BlockTerms& terms) noexcept;
 

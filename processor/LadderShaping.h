@@ -36,6 +36,35 @@ namespace LadderShaping
         return resonance * (3.62 + 0.12 * lowWeight * resonance) * (1.0 - 0.04 * highWeight * resonance);
     }
 
+    /** The largest feedback gain the engine's loop can take at this stage gain G = g / (1 + g)
+        and processing rate while still dying away.
+
+        The feedback takes the fourth stage's output of the previous sample, and that delay costs
+        phase: for small signals the loop z (z - (1 - 2G))^4 + K G^4 (z + 1)^4 has a pole pair on
+        the unit circle, at z = e^(j 2 asin G), exactly when K = 4 / (1 + G)^2. That drops below the
+        specified feedback at high cutoffs (to 2.7 at G = 0.22, a cutoff near 0.085 of the rate),
+        where the filter would otherwise sing on by itself.
+
+        The limit sits a little inside that edge, so that the slowest pole still decays by
+        stableLoopDecayDbPerSecond. Near the edge K and that pole's decay trade linearly: each neper
+        per sample of decay costs 4 ((1 + G)^3 + 1 - G) / (G (1 + G)^4) of K, so the margin needs
+        no root finding. At low cutoffs the demanded decay per sample is capped at stableLoopDecayCap x G:
+        there the slow decay is the ladder's own, not the delay's, and the limit stays above 3.6,
+        out of the feedback's reach. */
+    inline constexpr double stableLoopDecayDbPerSecond = 200.0;
+    inline constexpr double stableLoopDecayCap = 0.03;
+
+    inline double stableFeedbackLimit (double stageGain, double rate) noexcept
+    {
+        constexpr double nepersPerDb = 0.11512925464970229;   // ln(10) / 20
+        const double onePlusG = 1.0 + stageGain;
+        const double squared = onePlusG * onePlusG;
+        const double decayOverStageGain = std::min (stableLoopDecayDbPerSecond * nepersPerDb / (rate * stageGain),
+                                                   stableLoopDecayCap);
+        const double slope = 4.0 * (squared * onePlusG + 1.0 - stageGain) / (squared * squared);
+        return 4.0 / squared - decayOverStageGain * slope;
+    }
+
     enum Mode  { lowPass = 0, highPass = 1, bandPass = 2 };
     enum Slope { onePole = 0, threePole = 1, fourPole = 2 };
 

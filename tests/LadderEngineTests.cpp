@@ -1,4 +1,5 @@
 #include "processor/LadderEngine.h"
+#include "tests/ReferenceLadder.h"
 #include "tests/SignalTools.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +127,90 @@ TEST (LadderEngine, BlockTermsCarryTheShapingConstants)
         EXPECT_NEAR (t.loopSaturation, c.q, 1.0e-9);
         EXPECT_NEAR (t.summingBlend, c.h, 1.0e-9);
         EXPECT_NEAR (t.outputGain, c.gain, 1.0e-9);
+    }
+}
+
+// Sample by sample against the plain statement of the algorithm, at levels where every
+// nonlinearity works: the loop and summing-node saturation (Q, h), the low-cutoff shaping of
+// low-pass and band-pass, the ring's waveform, gate and level, and the resonant high-pass and
+// band-pass responses. A changed constant anywhere moves the output far beyond 1e-6.
+TEST (LadderEngine, MatchesThePlainAlgorithmAtNonlinearLevels)
+{
+    struct AlgorithmCase
+    {
+        const char* name;
+        float cutoff, resonance, drive, makeupDb;
+        double rate;
+        float glideTo;   // the cutoff set halfway through, or 0 for none
+    };
+
+    const AlgorithmCase cases[] = {
+        { "ring, full low-cutoff shaping",  50.0f,    0.75f, 4.0f,  0.0f, 48000.0,  0.0f },
+        { "ring fading in, partial shaping", 80.0f,   0.65f, 2.0f,  3.0f, 48000.0,  0.0f },
+        { "below the ring",                 30.0f,    0.5f,  4.0f,  0.0f, 44100.0,  0.0f },
+        { "mid cutoff, saturated loop",     1000.0f,  0.75f, 4.0f,  0.0f, 48000.0,  0.0f },
+        { "first high-cutoff weight",       4000.0f,  0.6f,  4.0f,  1.5f, 96000.0,  0.0f },
+        { "both high-cutoff weights",       9000.0f,  0.6f,  10.0f, 0.0f, 96000.0,  0.0f },
+        { "top of the range",               15000.0f, 0.75f, 4.0f,  6.0f, 192000.0, 0.0f },
+        { "glide into the ring",            400.0f,   0.75f, 4.0f,  0.0f, 48000.0,  60.0f },
+        { "glide up",                       300.0f,   0.7f,  4.0f,  0.0f, 48000.0,  2000.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        // Loud tones, a pause in which the ring's gate closes, then a quiet part that opens it partly.
+        auto signal = SignalTools::sine (110.0, c.rate, (size_t) (0.15 * c.rate), 0.9f);
+        const auto upper = SignalTools::sine (1234.0, c.rate, signal.size(), 0.6f);
+        for (size_t n = 0; n < signal.size(); ++n)
+            signal[n] += upper[n];
+        signal.resize (signal.size() + (size_t) (0.2 * c.rate), 0.0f);
+        const auto quiet = SignalTools::sine (70.0, c.rate, (size_t) (0.1 * c.rate), 0.05f);
+        signal.insert (signal.end(), quiet.begin(), quiet.end());
+
+        const auto blockSize = (size_t) 512;
+        const auto glideBlock = signal.size() / blockSize / 2;
+
+        for (int mode = 0; mode < 3; ++mode)
+            for (int slope = 0; slope < 3; ++slope)
+            {
+                ReferenceLadder reference (c.cutoff, c.rate);
+                reference.cutoff = c.cutoff;
+                reference.resonance = c.resonance;
+                reference.drive = c.drive;
+                reference.makeupDb = c.makeupDb;
+                reference.mode = mode;
+                reference.slope = slope;
+
+                LadderEngine engine;
+                engine.cutoffHz = c.cutoff;
+                engine.resonanceAmount = c.resonance;
+                engine.driveGain = c.drive;
+                engine.makeupGainDb = c.makeupDb;
+                engine.modeIndex = mode;
+                engine.slopeIndex = slope;
+                engine.prepare (c.rate, (int) blockSize, 1);
+
+                auto expected = signal;
+                auto actual = signal;
+
+                for (size_t block = 0; block * blockSize < signal.size(); ++block)
+                {
+                    if (c.glideTo > 0.0f && block == glideBlock)
+                    {
+                        reference.cutoff = c.glideTo;
+                        engine.cutoffHz = c.glideTo;
+                    }
+
+                    const auto start = block * blockSize;
+                    const auto length = std::min (blockSize, signal.size() - start);
+                    reference.process (expected.data() + start, length, c.rate);
+                    float* channels[] = { actual.data() + start };
+                    engine.process (juce::dsp::AudioBlock<float> (channels, 1, length), c.rate);
+                }
+
+                for (size_t n = 0; n < signal.size(); ++n)
+                    ASSERT_NEAR (actual[n], expected[n], 1.0e-6f) << c.name << ", mode " << mode << " slope " << slope << ", sample " << n;
+            }
     }
 }
 
