@@ -1,7 +1,7 @@
 // The editor inside a host's X window: created, embedded, shown, resized, hidden and destroyed,
 // again and again, with JUCE's message loop running only on the host's timer.
 
-#include "targets/clap/ClapTestHooks.h"
+#include "tests/clap/ClapTestHooks.h"
 #include "tests/clap/ClapTestEventList.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tests/clap/ClapTestLibrary.h"

@@ -2,7 +2,7 @@
 
 #include "processor/ParameterIds.h"
 #include "processor/TessalineAudioProcessor.h"
-#include "targets/clap/ClapTestHooks.h"
+#include "tests/clap/ClapTestHooks.h"
 #include "tests/clap/ClapTestEventList.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tests/clap/ClapTestInputStream.h"
