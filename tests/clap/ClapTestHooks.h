@@ -34,4 +34,7 @@ typedef struct tessaline_clap_test_hooks
 
     /** How many modal components (popup menus among them) are open in the library. */
     uint32_t (CLAP_ABI* count_modal) (const clap_plugin_t* plugin);
+
+    /** An entry point whose work throws, as a failing allocation would. */
+    bool (CLAP_ABI* throw_from_inside) (const clap_plugin_t* plugin);
 } tessaline_clap_test_hooks_t;

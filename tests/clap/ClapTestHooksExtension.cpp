@@ -6,6 +6,7 @@
 #include "tests/clap/ClapTestHooks.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace
 {
@@ -140,8 +141,16 @@ namespace
         });
     }
 
+    bool CLAP_ABI throwFromInside (const clap_plugin_t* plugin)
+    {
+        return guarded (plugin, { "test_hooks.throw_from_inside", ClapThread::any }, false, [] (ClapPluginInstance&) -> bool
+        {
+            throw std::runtime_error ("thrown on purpose");
+        });
+    }
+
     const tessaline_clap_test_hooks_t testHooks { editParameter, resizeEditor, dragParameter, isMessageThread,
-                                                  openOnEditor, countModal };
+                                                  openOnEditor, countModal, throwFromInside };
 }
 
 const void* ClapExtraExtensions::find (const char* id) noexcept
