@@ -412,6 +412,13 @@ TEST_F (ClapPlugin, DamagedOrEmptyStreamsChangeNothing)
         EXPECT_EQ (allValues (host), before) << c.what;
     }
 
+    // A stream that goes on far beyond any state of ours is refused before it eats the host's memory.
+    const std::vector<uint8_t> endless ((size_t (16) << 20) + 1, 0x2a);
+    ClapTestInputStream endlessStream (endless, 4096);
+    EXPECT_FALSE (state().load (host.plugin(), endlessStream.get()));
+    EXPECT_LE (endlessStream.requestedSizes.size(), (size_t (16) << 20) / 4096 + 1);
+    EXPECT_EQ (allValues (host), before);
+
     ClapTestOutputStream refusing (SIZE_MAX, 0);
     EXPECT_FALSE (state().save (host.plugin(), refusing.get()));
 }
