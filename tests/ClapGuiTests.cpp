@@ -1,7 +1,7 @@
 // The editor inside a host's X window: created, embedded, shown, resized, hidden and destroyed,
 // again and again, with JUCE's message loop running only on the host's timer.
 
-#include "targets/clap/ClapTestHooks.h"
+#include "tests/clap/ClapTestHooks.h"
 #include "tests/clap/ClapTestEventList.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tests/clap/ClapTestLibrary.h"
@@ -39,6 +39,7 @@ namespace
         void SetUp() override
         {
             XSetErrorHandler (countXError);
+            xErrorsSeen = 0;
             display = XOpenDisplay (nullptr);
             ASSERT_NE (display, nullptr) << "no X display (run under xvfb-run)";
             ASSERT_GE (DefaultDepth (display, DefaultScreen (display)), 24);
@@ -64,8 +65,13 @@ namespace
             if (display != nullptr)
             {
                 XDestroyWindow (display, parent);
+                XSync (display, False);
                 XCloseDisplay (display);
             }
+
+            // The server has no window manager: a host without an X error handler of its own
+            // would have been ended by Xlib's default one at the first error.
+            EXPECT_EQ (xErrorsSeen, 0) << "X errors raised on a server without a window manager";
         }
 
         /** Runs the host's timers (and so JUCE's loop) until the condition holds. */
@@ -404,6 +410,8 @@ TEST_F (ClapPluginGui, EditorsOfTwoInstancesLiveSideBySide)
 
 TEST (ClapPluginGuiResizedFromInside, AsksTheHostToFollow)
 {
+    XSetErrorHandler (countXError);
+    xErrorsSeen = 0;
     Display* display = XOpenDisplay (nullptr);
     ASSERT_NE (display, nullptr);
 
@@ -458,9 +466,11 @@ TEST (ClapPluginGuiResizedFromInside, AsksTheHostToFollow)
         gui.destroy (plugin);
         host.destroyPlugin();
         XDestroyWindow (display, parent);
+        XSync (display, False);
     }
 
     XCloseDisplay (display);
+    EXPECT_EQ (xErrorsSeen, 0);
 }
 
 TEST_F (ClapPluginGui, JuceRunsOnTheThreadThatInitialisesEvenWhenCreatedOnAnother)
@@ -549,4 +559,88 @@ TEST_F (ClapPluginGui, SurvivesInstancesGoingWithOpenEditorsAndTheLibraryReloadi
 
     for (auto& entry : host.takeLog())
         ADD_FAILURE() << entry.message;
+}
+
+TEST_F (ClapPluginGui, RaisesNoXErrorWhileTheEditorRunsOnABareServer)
+{
+    ASSERT_TRUE (showsPaintedEditor (host));
+
+    // The editor's timer, repaints and visibility checks, for a good number of host ticks.
+    for (int tick = 0; tick < 100; ++tick)
+    {
+        setFromHost ("Cutoff", (tick % 10) / 10.0);
+        host.runTimers();
+        XSync (display, False);
+    }
+
+    gui->hide (host.plugin());
+    gui->show (host.plugin());
+    pumpFor (10);
+    gui->destroy (host.plugin());
+    XSync (display, False);
+    EXPECT_EQ (xErrorsSeen, 0);
+}
+
+namespace
+{
+    struct OpenOnEditorCase
+    {
+        const char* what;
+        tessaline_clap_test_hooks_open open;
+        bool destroyWholeInstance; // else only the GUI goes
+    };
+}
+
+TEST_F (ClapPluginGui, GoesAwayAtAnyMomentWithMenusAndDialogsOpen)
+{
+    host.destroyPlugin(); // only the instances below run JUCE
+
+    ClapTestLibrary hooksLibrary { TESSALINE_CLAP_TEST_HOOKS_PATH };
+    ASSERT_TRUE (hooksLibrary.isLoaded()) << hooksLibrary.getError();
+
+    const OpenOnEditorCase cases[] = {
+        { "popup menu, GUI destroyed",        TESSALINE_TEST_OPEN_POPUP_MENU,   false },
+        { "dialog window, GUI destroyed",     TESSALINE_TEST_OPEN_ALERT_WINDOW, false },
+        { "modal child, GUI destroyed",       TESSALINE_TEST_OPEN_MODAL_CHILD,  false },
+        { "popup menu, instance destroyed",   TESSALINE_TEST_OPEN_POPUP_MENU,   true },
+        { "dialog window, instance destroyed", TESSALINE_TEST_OPEN_ALERT_WINDOW, true },
+        { "modal child, instance destroyed",  TESSALINE_TEST_OPEN_MODAL_CHILD,  true },
+    };
+
+    // A second instance keeps JUCE running, so what the first leaves behind would still run.
+    ClapTestHost witness { hooksLibrary };
+    ASSERT_TRUE (witness.createPlugin());
+    const auto& witnessHooks = *witness.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+
+    for (auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        ClapTestHost otherHost { hooksLibrary };
+        ASSERT_TRUE (otherHost.createPlugin());
+        auto* plugin = otherHost.plugin();
+        const auto& hooks = *otherHost.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+
+        ASSERT_TRUE (showsPaintedEditor (otherHost));
+        ASSERT_TRUE (hooks.open_on_editor (plugin, c.open));
+        EXPECT_TRUE (pumpUntil ([&] { otherHost.runTimers(); return hooks.count_modal (plugin) > 0; }));
+
+        if (c.destroyWholeInstance)
+            otherHost.destroyPlugin();
+        else
+            otherHost.extension<clap_plugin_gui_t> (CLAP_EXT_GUI)->destroy (plugin);
+
+        // Nothing of the editor stays open, and what it left runs without it.
+        EXPECT_EQ (witnessHooks.count_modal (witness.plugin()), 0u);
+        pumpFor (20);
+        witness.runTimers();
+        EXPECT_EQ (witnessHooks.count_modal (witness.plugin()), 0u);
+        EXPECT_TRUE (pumpUntil ([&] { witness.runTimers(); return children().empty(); }));
+
+        otherHost.destroyPlugin();
+
+        for (auto& entry : otherHost.takeLog())
+            ADD_FAILURE() << entry.message;
+    }
+
+    witness.destroyPlugin();
 }

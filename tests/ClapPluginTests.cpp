@@ -2,7 +2,7 @@
 
 #include "processor/ParameterIds.h"
 #include "processor/TessalineAudioProcessor.h"
-#include "targets/clap/ClapTestHooks.h"
+#include "tests/clap/ClapTestHooks.h"
 #include "tests/clap/ClapTestEventList.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tests/clap/ClapTestInputStream.h"
@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -260,6 +262,60 @@ TEST_F (ClapPlugin, TextConversionsAreTheParametersOwn)
     EXPECT_FALSE (params().text_to_value (host.plugin(), idOf (ParameterIds::mode), nullptr, &value));
 }
 
+TEST_F (ClapPlugin, TextToValueRefusesWhatIsNoValueMatchesChoicesInAnyCaseAndClampsNumbers)
+{
+    struct Case { const char* identifier; const char* text; bool accepted; double normalised; };
+
+    const Case cases[] = {
+        { ParameterIds::cutoff,       "NaN",        false, 0.0 },
+        { ParameterIds::cutoff,       "nan",        false, 0.0 },
+        { ParameterIds::cutoff,       "inf",        false, 0.0 },
+        { ParameterIds::cutoff,       "-infinity",  false, 0.0 },
+        { ParameterIds::cutoff,       "garbage",    false, 0.0 },
+        { ParameterIds::cutoff,       "",           false, 0.0 },
+        { ParameterIds::cutoff,       "   ",        false, 0.0 },
+        { ParameterIds::cutoff,       "1000 rpm",   false, 0.0 },
+        { ParameterIds::cutoff,       "1,000",      false, 0.0 },
+        { ParameterIds::cutoff,       "0x400",      false, 0.0 },
+        { ParameterIds::cutoff,       "1e",         false, 0.0 },
+        { ParameterIds::cutoff,       ".",          false, 0.0 },
+        { ParameterIds::cutoff,       "1000",       true,  0.5 },
+        { ParameterIds::cutoff,       " 1000.0 ",   true,  0.5 },
+        { ParameterIds::cutoff,       "+1e3",       true,  0.5 },
+        { ParameterIds::cutoff,       "1e400",      true,  1.0 }, // beyond the double range: the top
+        { ParameterIds::cutoff,       "-1e400",     true,  0.0 },
+        { ParameterIds::cutoff,       "1e-400",     true,  0.0 },
+        { ParameterIds::cutoff,       "100000",     true,  1.0 }, // beyond the parameter's range: clamped
+        { ParameterIds::cutoff,       "5",          true,  0.0 },
+        { ParameterIds::resonance,    "-3",         true,  0.0 },
+        { ParameterIds::drive,        "12.5",       true,  1.0 },
+        { ParameterIds::makeupGain,   "3",          true,  0.5 },
+        { ParameterIds::mode,         "highpass",   true,  0.5 },
+        { ParameterIds::mode,         "BANDPASS",   true,  1.0 },
+        { ParameterIds::mode,         " LowPass ",  true,  0.0 },
+        { ParameterIds::mode,         "Notch",      false, 0.0 },
+        { ParameterIds::mode,         "1",          false, 0.0 },
+        { ParameterIds::mode,         "",           false, 0.0 },
+        { ParameterIds::slope,        "18 db/OCT",  true,  0.5 },
+        { ParameterIds::slope,        "12 dB/oct",  false, 0.0 },
+        { ParameterIds::oversampling, "2X",         true,  1.0 },
+        { ParameterIds::oversampling, "off",        true,  0.0 },
+        { ParameterIds::oversampling, "4x",         false, 0.0 },
+    };
+
+    for (auto& c : cases)
+    {
+        double value = -1.0;
+        const auto accepted = params().text_to_value (host.plugin(), idOf (c.identifier), c.text, &value);
+        EXPECT_EQ (accepted, c.accepted) << c.identifier << " \"" << c.text << "\" gave " << value;
+
+        if (accepted && c.accepted)
+            EXPECT_NEAR (value, c.normalised, 1.0e-4) << c.identifier << " \"" << c.text << "\"";
+        else
+            EXPECT_EQ (value, -1.0) << c.identifier << " \"" << c.text << "\": a refused text leaves the value alone";
+    }
+}
+
 TEST_F (ClapPlugin, HostValuesAreAppliedAndNeverEchoed)
 {
     ClapTestEventList events;
@@ -356,6 +412,13 @@ TEST_F (ClapPlugin, DamagedOrEmptyStreamsChangeNothing)
         EXPECT_EQ (allValues (host), before) << c.what;
     }
 
+    // A stream that goes on far beyond any state of ours is refused before it eats the host's memory.
+    const std::vector<uint8_t> endless ((size_t (16) << 20) + 1, 0x2a);
+    ClapTestInputStream endlessStream (endless, 4096);
+    EXPECT_FALSE (state().load (host.plugin(), endlessStream.get()));
+    EXPECT_LE (endlessStream.requestedSizes.size(), (size_t (16) << 20) / 4096 + 1);
+    EXPECT_EQ (allValues (host), before);
+
     ClapTestOutputStream refusing (SIZE_MAX, 0);
     EXPECT_FALSE (state().save (host.plugin(), refusing.get()));
 }
@@ -424,6 +487,118 @@ TEST_F (ClapPlugin, MisbehaviourIsLoggedAndSurvived)
 
     for (auto& entry : log)
         EXPECT_EQ (entry.severity, CLAP_LOG_HOST_MISBEHAVING) << entry.message;
+}
+
+TEST_F (ClapPlugin, RefusesSampleRatesItCannotFilterAndNeverGivesNaN)
+{
+    struct Case { double sampleRate; bool accepted; };
+
+    const Case cases[] = {
+        { 1.0e308, false }, { std::numeric_limits<double>::infinity(), false },
+        { std::numeric_limits<double>::quiet_NaN(), false }, { -48000.0, false }, { 0.0, false },
+        { 1.0e-300, false }, { 999.0, false }, { 4.1e6, false },
+        { 1000.0, true }, { 8000.0, true }, { 44100.0, true }, { 192000.0, true }, { 768000.0, true }, { 4.0e6, true },
+    };
+
+    setFromHost ({ { ParameterIds::resonance, 1.0 }, { ParameterIds::drive, 1.0 }, { ParameterIds::oversampling, 1.0 } });
+    auto* plugin = host.plugin();
+
+    for (auto& c : cases)
+    {
+        for (auto oversampling : { 0.0, 1.0 })
+        {
+            setFromHost ({ { ParameterIds::oversampling, oversampling } });
+            host.takeLog();
+            ASSERT_EQ (plugin->activate (plugin, c.sampleRate, 1, 512), c.accepted) << c.sampleRate;
+
+            if (! c.accepted)
+            {
+                const auto log = host.takeLog();
+                ASSERT_EQ (log.size(), 1u) << c.sampleRate;
+                EXPECT_NE (log.front().message.find ("unusable sample rate"), std::string::npos) << log.front().message;
+                continue;
+            }
+
+            host.runOnAudioThread ([&] { EXPECT_TRUE (plugin->start_processing (plugin)); });
+            std::vector<float> left (512), right (512);
+            juce::Random random (3);
+            size_t nonFinite = 0;
+
+            for (int block = 0; block < 8; ++block)
+            {
+                for (size_t i = 0; i < left.size(); ++i)
+                {
+                    left[i] = random.nextFloat() * 2.0f - 1.0f;
+                    right[i] = block == 0 && i == 0 ? 1.0f : 0.0f;
+                }
+
+                float* channels[] = { left.data(), right.data() };
+                clap_audio_buffer_t buffer { channels, nullptr, 2, 0, 0 };
+                ClapTestEventList events;
+                auto context = ClapTestHost::processContext (buffer, buffer, 512, events.input(), events.output());
+                host.runOnAudioThread ([&] { EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE); });
+
+                for (size_t i = 0; i < left.size(); ++i)
+                    nonFinite += (std::isfinite (left[i]) ? 0u : 1u) + (std::isfinite (right[i]) ? 0u : 1u);
+            }
+
+            EXPECT_EQ (nonFinite, 0u) << c.sampleRate << " Hz, oversampling " << oversampling;
+            host.runOnAudioThread ([&] { plugin->stop_processing (plugin); });
+            plugin->deactivate (plugin);
+            EXPECT_TRUE (host.takeLog().empty());
+        }
+    }
+}
+
+TEST (ClapPluginBeforeInit, EveryCallIsLoggedAndSurvived)
+{
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ClapTestHost host { library };
+    ASSERT_TRUE (host.instantiatePlugin());
+    auto* plugin = host.plugin();
+
+    // Looked up before init, as a careless host would (itself a call before init).
+    ::testing::internal::CaptureStderr();
+    const auto* params = static_cast<const clap_plugin_params_t*> (plugin->get_extension (plugin, CLAP_EXT_PARAMS));
+    const auto* state = static_cast<const clap_plugin_state_t*> (plugin->get_extension (plugin, CLAP_EXT_STATE));
+    const auto* gui = static_cast<const clap_plugin_gui_t*> (plugin->get_extension (plugin, CLAP_EXT_GUI));
+    const auto* ports = static_cast<const clap_plugin_audio_ports_t*> (plugin->get_extension (plugin, CLAP_EXT_AUDIO_PORTS));
+    ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE (params != nullptr && state != nullptr && gui != nullptr && ports != nullptr);
+
+    struct Case { const char* call; std::function<void()> make; };
+
+    const Case cases[] = {
+        { "clap_plugin.get_extension",      [&] { plugin->get_extension (plugin, CLAP_EXT_LATENCY); } },
+        { "clap_plugin.activate",           [&] { plugin->activate (plugin, 48000.0, 1, 64); } },
+        { "clap_plugin.process",            [&] { clap_process_t context {}; plugin->process (plugin, &context); } },
+        { "clap_plugin.deactivate",         [&] { plugin->deactivate (plugin); } },
+        { "clap_plugin_params.count",       [&] { params->count (plugin); } },
+        { "clap_plugin_params.get_value",   [&] { double value; params->get_value (plugin, 1, &value); } },
+        { "clap_plugin_params.flush",       [&] { params->flush (plugin, nullptr, nullptr); } },
+        { "clap_plugin_state.save",         [&] { ClapTestOutputStream stream; state->save (plugin, stream.get()); } },
+        { "clap_plugin_gui.is_api_supported", [&] { gui->is_api_supported (plugin, CLAP_WINDOW_API_X11, false); } },
+        { "clap_plugin_gui.get_size",       [&] { uint32_t w, h; gui->get_size (plugin, &w, &h); } },
+        { "clap_plugin_audio_ports.count",  [&] { ports->count (plugin, true); } },
+    };
+
+    for (auto& c : cases)
+    {
+        ::testing::internal::CaptureStderr();
+        c.make();
+        const auto errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE (errors.find ("Host is required to call clap_plugin.init() first (" + std::string (c.call) + ")"),
+                   std::string::npos) << c.call << " logged: " << errors;
+    }
+
+    // Once initialised, the same calls are quiet.
+    ASSERT_TRUE (host.initialisePlugin());
+    host.takeLog();
+    ::testing::internal::CaptureStderr();
+    params->count (plugin);
+    gui->is_api_supported (plugin, CLAP_WINDOW_API_X11, false);
+    EXPECT_EQ (::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE (host.takeLog().empty());
 }
 
 TEST (ClapPluginWithoutHostLog, MisbehaviourGoesToTheErrorStream)
@@ -599,4 +774,21 @@ TEST_F (ClapPluginEditorEdits, KeepGesturesWholeWhenTheHostStopsFlushing)
 
     EXPECT_GT (gestures, 200);
     EXPECT_TRUE (host.takeLog().empty());
+}
+
+TEST_F (ClapPluginEditorEdits, AnExceptionInsideAnEntryPointBecomesALoggedFailure)
+{
+    host.takeLog();
+    EXPECT_FALSE (hooks->throw_from_inside (plugin));
+
+    const auto log = host.takeLog();
+    ASSERT_EQ (log.size(), 1u);
+    EXPECT_EQ (log.front().severity, CLAP_LOG_ERROR);
+    EXPECT_NE (log.front().message.find ("thrown on purpose"), std::string::npos) << log.front().message;
+
+    // The instance goes on working.
+    EXPECT_TRUE (hooks->edit_parameter (plugin, 0, 0.5));
+    double value = -1.0;
+    EXPECT_TRUE (params->get_value (plugin, idOf (ParameterIds::cutoff), &value));
+    EXPECT_NEAR (value, 0.5, 1.0e-3);
 }

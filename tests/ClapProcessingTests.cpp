@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <sys/resource.h>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -192,4 +194,75 @@ TEST (ClapPluginProcessing, GivesTheProcessorsAudioInPlaceWithSeparateAndWithOve
             EXPECT_EQ (mismatches, 0u) << "buffers " << (int) buffers << ", channel " << channel;
         }
     }
+}
+
+//==============================================================================
+namespace
+{
+    // What a host may announce and then send: the largest block size CLAP can express, and a
+    // block longer than the wrapper's largest piece, with the buffers fitting and not fitting
+    // the processor (a missing output channel sends the audio through the wrapper's own buffer).
+    bool processesHugeBlocksWithinAddressSpaceOf (rlim_t bytes)
+    {
+        const rlimit limit { bytes, bytes };
+
+        if (setrlimit (RLIMIT_AS, &limit) != 0)
+            return false;
+
+        constexpr uint32_t numFrames = 70000;
+        TessalineAudioProcessor reference;
+        ProcessorTestTools::prepare (reference, sampleRate, 0x7fffffff);
+        std::vector<std::vector<float>> expected { testSignal ((int) numFrames, 0), testSignal ((int) numFrames, 1) };
+        float* expectedChannels[] = { expected[0].data(), expected[1].data() };
+        juce::AudioBuffer<float> expectedBuffer (expectedChannels, 2, (int) numFrames);
+        juce::MidiBuffer midi;
+        reference.processBlock (expectedBuffer, midi);
+
+        ClapTestLibrary library { TESSALINE_CLAP_PATH };
+        ClapTestHost host { library };
+
+        if (! host.createPlugin())
+            return false;
+
+        auto* plugin = host.plugin();
+
+        if (! plugin->activate (plugin, sampleRate, 1, 0x7fffffffu))
+            return false;
+
+        auto ok = true;
+        host.runOnAudioThread ([&] { ok = plugin->start_processing (plugin); });
+
+        for (auto numOutputChannels : { 2u, 1u })
+        {
+            std::vector<std::vector<float>> audio { testSignal ((int) numFrames, 0), testSignal ((int) numFrames, 1) };
+            float* channels[] = { audio[0].data(), audio[1].data() };
+            std::vector<float> output (numFrames);
+            float* outputChannels[] = { output.data() };
+            clap_audio_buffer_t in { channels, nullptr, 2, 0, 0 };
+            clap_audio_buffer_t out { numOutputChannels == 2 ? channels : outputChannels, nullptr, numOutputChannels, 0, 0 };
+            ClapTestEventList events;
+            auto context = ClapTestHost::processContext (in, out, numFrames, events.input(), events.output());
+            host.runOnAudioThread ([&] { ok = ok && plugin->process (plugin, &context) == CLAP_PROCESS_CONTINUE; });
+
+            // Each pass starts from the filter state the last left; only the first compares.
+            if (numOutputChannels == 2)
+                ok = ok && audio == expected;
+            else
+                ok = ok && std::all_of (output.begin(), output.end(), [] (float x) { return std::isfinite (x); });
+
+            plugin->reset (plugin);
+        }
+
+        host.runOnAudioThread ([&] { plugin->stop_processing (plugin); });
+        plugin->deactivate (plugin);
+        return ok;
+    }
+}
+
+TEST (ClapPluginProcessingDeathTest, HugeAnnouncedBlocksFitInAFourGibibyteAddressSpace)
+{
+    // In a fresh copy of this program, whose address space the limit then binds.
+    GTEST_FLAG_SET (death_test_style, "threadsafe");
+    EXPECT_EXIT (std::exit (processesHugeBlocksWithinAddressSpaceOf (rlim_t (4) << 30) ? 0 : 1),
+                 ::testing::ExitedWithCode (0), "");
 }

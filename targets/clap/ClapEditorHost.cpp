@@ -1,5 +1,7 @@
 #include "targets/clap/ClapEditorHost.h"
 
+#include "targets/clap/ClapMessagePump.h"
+
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -58,6 +60,17 @@ void ClapEditorHost::destroy()
         return;
 
     editor->removeComponentListener (this);
+
+    // As JUCE's own plug-in wrappers do before an editor goes: no popup menu, dialog or file
+    // chooser of it may outlive it. Their callbacks (which may touch the editor) run now, while
+    // it still exists, rather than from the message loop after it is gone.
+    juce::PopupMenu::dismissAllActiveMenus();
+
+    if (auto* modal = juce::ModalComponentManager::getInstanceWithoutCreating())
+        if (modal->cancelAllModalComponents())
+            ClapMessagePump::dispatchPendingMessages();
+
+    processor.editorBeingDeleted (editor.get());
     editor.reset();
 }
 

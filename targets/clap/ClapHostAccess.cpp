@@ -48,7 +48,12 @@ void ClapHostAccess::reportWarning (const char* message) const
     report (CLAP_LOG_WARNING, message);
 }
 
-void ClapHostAccess::report (clap_log_severity severity, const char* message) const
+void ClapHostAccess::reportError (const char* message) const noexcept
+{
+    report (CLAP_LOG_ERROR, message);
+}
+
+void ClapHostAccess::report (clap_log_severity severity, const char* message) const noexcept
 {
     if (log != nullptr)
     {

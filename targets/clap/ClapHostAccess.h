@@ -18,6 +18,7 @@ public:
     //==============================================================================
     void reportMisbehaviour (const char* message) const;
     void reportWarning (const char* message) const;
+    void reportError (const char* message) const noexcept;
 
     /** Report the call when the host says it comes on the wrong thread. Returns false then. */
     bool checkMainThread (const char* call) const;
@@ -33,7 +34,7 @@ public:
     bool getTrackInfo (clap_track_info_t& info) const;
 
 private:
-    void report (clap_log_severity, const char* message) const;
+    void report (clap_log_severity, const char* message) const noexcept;
 
     template <typename Extension>
     const Extension* queryExtension (const char* id) const;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 const clap_plugin_factory_t* ClapPluginFactory::get() noexcept
 {
@@ -37,6 +38,21 @@ const clap_plugin_t* CLAP_ABI ClapPluginFactory::createPlugin (const clap_plugin
     if (host == nullptr)
         return nullptr;
 
-    // Ownership passes to the host; the instance deletes itself in clap_plugin.destroy.
-    return (new ClapPluginInstance (*host))->getClapPlugin();
+    // Ownership passes to the host; the instance deletes itself in clap_plugin.destroy. Nothing
+    // may unwind into the host: an instance that cannot be made is no instance.
+    try
+    {
+        return (new ClapPluginInstance (*host))->getClapPlugin();
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf (stderr, "Tessaline: could not create the plug-in: %s\n", e.what());
+    }
+    catch (...)
+    {
+        std::fprintf (stderr, "Tessaline: could not create the plug-in\n");
+    }
+
+    std::fflush (stderr);
+    return nullptr;
 }

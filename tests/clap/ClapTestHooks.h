@@ -6,6 +6,13 @@
 // editor's part, which a host cannot otherwise reach from outside the library.
 static CLAP_CONSTEXPR const char tessalineClapTestHooksId[] = "com.quillfen.tessaline.test-hooks";
 
+typedef enum tessaline_clap_test_hooks_open
+{
+    TESSALINE_TEST_OPEN_POPUP_MENU,   // an asynchronous popup menu on the editor
+    TESSALINE_TEST_OPEN_ALERT_WINDOW, // a modal dialog window of its own, as the editor's dialogs are
+    TESSALINE_TEST_OPEN_MODAL_CHILD,  // a modal component inside the editor
+} tessaline_clap_test_hooks_open;
+
 typedef struct tessaline_clap_test_hooks
 {
     /** Changes parameter `index` as the editor does: gesture begin, the normalised value,
@@ -21,4 +28,13 @@ typedef struct tessaline_clap_test_hooks
 
     /** Whether the calling thread is JUCE's message thread inside the plug-in. */
     bool (CLAP_ABI* is_message_thread) (const clap_plugin_t* plugin);
+
+    /** Opens a popup menu or modal component on the open editor; its callback touches the editor. */
+    bool (CLAP_ABI* open_on_editor) (const clap_plugin_t* plugin, tessaline_clap_test_hooks_open what);
+
+    /** How many modal components (popup menus among them) are open in the library. */
+    uint32_t (CLAP_ABI* count_modal) (const clap_plugin_t* plugin);
+
+    /** An entry point whose work throws, as a failing allocation would. */
+    bool (CLAP_ABI* throw_from_inside) (const clap_plugin_t* plugin);
 } tessaline_clap_test_hooks_t;
