@@ -16,8 +16,7 @@ wait_until_painted "$window"
 
 click_preset_button "$window" next            # Init -> "Warm LPF"
 
-click_preset_button "$window" save
-dialog="$(wait_for_window "Save Preset")"
+dialog="$(open_with_preset_button "$window" save "Save Preset")"
 window_geometry "$dialog"
 # The "Preset:" field is the dialog's second text field, half-way across it.
 xdotool mousemove --window "$dialog" $((win_width / 2)) 171 sleep 0.2 click 1 sleep 0.2 key ctrl+a type "My Lead"
@@ -27,8 +26,7 @@ wait_for_file "$presets_folder/My Lead.tslp"
 grep -q 'name="My Lead" cutoff="1200.0"' "$presets_folder/My Lead.tslp" || fail "saved preset does not hold Warm LPF's values"
 note "Save + Return wrote My Lead.tslp"
 
-click_preset_button "$window" save
-dialog="$(wait_for_window "Save Preset")"
+dialog="$(open_with_preset_button "$window" save "Save Preset")"
 xdotool mousemove --window "$dialog" $((win_width / 2)) 171 sleep 0.2 click 1 sleep 0.2 key ctrl+a type "Never Saved"
 xdotool key Escape
 wait_for_window_gone "Save Preset"
@@ -50,8 +48,7 @@ start_app
 window="$(find_app_window)"
 wait_until_painted "$window"
 
-click_preset_button "$window" load
-sleep 0.5
+open_with_preset_button "$window" load menu >/dev/null   # the popup menu's window
 xdotool key Down sleep 0.2 key Return         # "Load Preset (.tslp)"
 chooser="$(wait_for_window "Load Tessaline preset")"
 window_geometry "$chooser"

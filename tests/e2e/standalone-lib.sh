@@ -267,6 +267,23 @@ click_preset_button() {
     esac
 }
 
+# open_with_preset_button WINDOW BUTTON TITLE: clicks the button until a window of that title
+# shows (a click that arrives while the previous dialog is still going away is lost) and prints
+# the window. While the window is open, further clicks on the editor go nowhere.
+open_with_preset_button() {
+    local attempt opened
+    for attempt in 1 2 3; do
+        click_preset_button "$1" "$2"
+        opened="$(xdotool search --all --onlyvisible --pid "$app_pid" --name "^$3\$" 2>/dev/null | head -n 1 || true)"
+        [ -z "$opened" ] && { sleep 0.5; opened="$(xdotool search --all --onlyvisible --pid "$app_pid" --name "^$3\$" 2>/dev/null | head -n 1 || true)"; }
+        if [ -n "$opened" ]; then
+            echo "$opened"
+            return 0
+        fi
+    done
+    fail "\"$2\" opened no window \"$3\""
+}
+
 # wait_for_window_gone TITLE: true once the program shows no window of that title.
 wait_for_window_gone() {
     local tries=30
