@@ -11,6 +11,8 @@ packages=(
     # JUCE's Linux back ends: X11, fonts, ALSA and JACK
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
     libfreetype-dev libfontconfig1-dev libasound2-dev libjack-jackd2-dev
+    # synthetic input for the plug-in's GUI tests
+    libxtst-dev
     # Liberation Sans: JUCE's default sans-serif on Linux, with Helvetica's metrics
     fonts-liberation2
     # tests and benchmarks

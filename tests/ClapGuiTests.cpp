@@ -10,8 +10,14 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <dlfcn.h>
 #include <chrono>
 #include <functional>
@@ -643,4 +649,162 @@ TEST_F (ClapPluginGui, GoesAwayAtAnyMomentWithMenusAndDialogsOpen)
     }
 
     witness.destroyPlugin();
+}
+
+//==============================================================================
+namespace
+{
+    /** A user at the server: pointer moves, clicks and key presses through the XTest extension,
+        so they reach the editor's windows as real input does. */
+    struct XUser
+    {
+        Display* display;
+
+        void moveTo (Window window, int x, int y) const
+        {
+            int rootX = 0, rootY = 0;
+            Window child = 0;
+            XTranslateCoordinates (display, window, DefaultRootWindow (display), x, y, &rootX, &rootY, &child);
+            XTestFakeMotionEvent (display, -1, rootX, rootY, CurrentTime);
+            XFlush (display);
+        }
+
+        void click (Window window, int x, int y) const
+        {
+            moveTo (window, x, y);
+            XTestFakeButtonEvent (display, 1, True, CurrentTime);
+            XTestFakeButtonEvent (display, 1, False, CurrentTime);
+            XFlush (display);
+        }
+
+        void press (KeySym key) const
+        {
+            const auto code = XKeysymToKeycode (display, key);
+            XTestFakeKeyEvent (display, code, True, CurrentTime);
+            XTestFakeKeyEvent (display, code, False, CurrentTime);
+            XFlush (display);
+        }
+
+        /** A viewable top-level window other than the host's own: the editor's dialogs are
+            windows of their own. */
+        Window otherTopLevel (Window hostWindow) const
+        {
+            Window root, parentOfRoot, *list = nullptr;
+            unsigned int count = 0;
+            XQueryTree (display, DefaultRootWindow (display), &root, &parentOfRoot, &list, &count);
+            Window found = 0;
+
+            for (unsigned int i = 0; i < count; ++i)
+            {
+                XWindowAttributes attributes {};
+                XGetWindowAttributes (display, list[i], &attributes);
+
+                if (list[i] != hostWindow && attributes.map_state == IsViewable && attributes.c_class == InputOutput)
+                    found = list[i];   // the last is the topmost
+            }
+
+            if (list != nullptr)
+                XFree (list);
+
+            return found;
+        }
+    };
+
+    /** The preset bar's buttons, by their centres in the editor's design units. */
+    struct BarButton { const char* name; int x, y; };
+    constexpr BarButton saveButton { "Save", 651, 41 }, loadButton { "Load", 693, 41 }, menuButton { "Menu", 870, 41 };
+
+    std::string userPresetsFolder()
+    {
+        return std::string (std::getenv ("HOME")) + "/.config/Tessaline/Presets";
+    }
+
+    bool fileExists (const std::string& path)
+    {
+        return std::ifstream (path).good();
+    }
+}
+
+TEST_F (ClapPluginGui, PresetBarWindowsGoWithTheGuiAndASavedPresetReachesTheNextEditor)
+{
+    host.destroyPlugin(); // the instance below runs JUCE
+
+    ClapTestLibrary hooksLibrary { TESSALINE_CLAP_TEST_HOOKS_PATH };
+    ASSERT_TRUE (hooksLibrary.isLoaded()) << hooksLibrary.getError();
+    ClapTestHost pluginHost { hooksLibrary };
+    ASSERT_TRUE (pluginHost.createPlugin());
+    auto* plugin = pluginHost.plugin();
+    const auto& hooks = *pluginHost.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+    auto* pluginGui = pluginHost.extension<clap_plugin_gui_t> (CLAP_EXT_GUI);
+    const XUser user { display };
+
+    // The instance keeps processing while editors come and go.
+    ASSERT_TRUE (plugin->activate (plugin, 48000.0, 1, 256));
+    pluginHost.runOnAudioThread ([&] { EXPECT_TRUE (plugin->start_processing (plugin)); });
+
+    const auto processesFiniteAudio = [&]
+    {
+        std::vector<float> left (256, 0.25f), right (256, -0.25f), outLeft (256), outRight (256);
+        float* inChannels[] = { left.data(), right.data() };
+        float* outChannels[] = { outLeft.data(), outRight.data() };
+        clap_audio_buffer_t in { inChannels, nullptr, 2, 0, 0 };
+        clap_audio_buffer_t out { outChannels, nullptr, 2, 0, 0 };
+        ClapTestEventList events;
+        auto context = ClapTestHost::processContext (in, out, 256, events.input(), events.output());
+        clap_process_status status = CLAP_PROCESS_ERROR;
+        pluginHost.runOnAudioThread ([&] { status = plugin->process (plugin, &context); });
+        return status == CLAP_PROCESS_CONTINUE
+            && std::all_of (outLeft.begin(), outLeft.end(), [] (float x) { return std::isfinite (x); });
+    };
+
+    const auto clickBarButton = [&] (const BarButton& button)
+    {
+        const auto windows = children();
+        ASSERT_EQ (windows.size(), 1u);
+        user.click (windows.front(), button.x, button.y);   // the editor opens at its design size
+    };
+
+    // The Save dialog, the Load menu and the main menu, each open when the host destroys the GUI.
+    for (const auto& button : { saveButton, loadButton, menuButton })
+    {
+        SCOPED_TRACE (button.name);
+        ASSERT_TRUE (showsPaintedEditor (pluginHost));
+        clickBarButton (button);
+        ASSERT_TRUE (pumpUntil ([&] { pluginHost.runTimers(); return hooks.count_modal (plugin) > 0; }));
+
+        pluginGui->destroy (plugin);
+        EXPECT_EQ (hooks.count_modal (plugin), 0u);
+        pumpFor (20);
+        pluginHost.runTimers();
+        EXPECT_TRUE (processesFiniteAudio());
+    }
+
+    // Save with Return: the preset shown ("Init") is stored with the present values.
+    ASSERT_TRUE (showsPaintedEditor (pluginHost));
+    ASSERT_TRUE (hooks.edit_parameter (plugin, 0, 0.5));
+    clickBarButton (saveButton);
+    Window dialog = 0;
+    ASSERT_TRUE (pumpUntil ([&] { pluginHost.runTimers(); return (dialog = user.otherTopLevel (parent)) != 0; }));
+    user.moveTo (dialog, 40, 40);   // keys go to the window under the pointer on a server without a window manager
+    pumpFor (5);
+    user.press (XK_Return);
+
+    const auto savedFile = userPresetsFolder() + "/Init.tslp";
+    ASSERT_TRUE (pumpUntil ([&] { pluginHost.runTimers(); return fileExists (savedFile); }));
+    EXPECT_TRUE (processesFiniteAudio());
+    pluginGui->destroy (plugin);
+
+    ASSERT_TRUE (showsPaintedEditor (pluginHost));
+    char names[4096] = {};
+    ASSERT_TRUE (hooks.user_bank_names (plugin, names, sizeof (names)));
+    EXPECT_EQ (std::string (names), "Init") << "the next editor's user bank";
+    pluginGui->destroy (plugin);
+
+    pluginHost.runOnAudioThread ([&] { plugin->stop_processing (plugin); });
+    plugin->deactivate (plugin);
+    pluginHost.destroyPlugin();
+    std::remove (savedFile.c_str());
+
+    for (auto& entry : pluginHost.takeLog())
+        ADD_FAILURE() << entry.message;
 }

@@ -37,4 +37,8 @@ typedef struct tessaline_clap_test_hooks
 
     /** An entry point whose work throws, as a failing allocation would. */
     bool (CLAP_ABI* throw_from_inside) (const clap_plugin_t* plugin);
+
+    /** The names of the open editor's user bank, one per line, into the buffer (always
+        terminated); false without an open editor. */
+    bool (CLAP_ABI* user_bank_names) (const clap_plugin_t* plugin, char* buffer, uint32_t capacity);
 } tessaline_clap_test_hooks_t;

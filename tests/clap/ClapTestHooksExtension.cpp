@@ -1,12 +1,19 @@
 // The test-hooks extension, linked only into the test build of the plug-in in place of the
 // product's empty ClapExtraExtensions.
 
+#include "editor/TessalineAudioProcessorEditor.h"
 #include "targets/clap/ClapEntryGuard.h"
 #include "targets/clap/ClapPluginExtensions.h"
 #include "tests/clap/ClapTestHooks.h"
 
 #include <cstring>
 #include <stdexcept>
+
+/** Reaches the editor's preset library, which a host cannot see. */
+struct TessalineAudioProcessorEditorInspector
+{
+    static const PresetLibrary& library (TessalineAudioProcessorEditor& editor)   { return editor.presetLibrary; }
+};
 
 namespace
 {
@@ -149,8 +156,27 @@ namespace
         });
     }
 
+    bool CLAP_ABI userBankNames (const clap_plugin_t* plugin, char* buffer, uint32_t capacity)
+    {
+        return guarded (plugin, { "test_hooks.user_bank_names" }, false, [=] (ClapPluginInstance& instance)
+        {
+            auto* editor = dynamic_cast<TessalineAudioProcessorEditor*> (instance.getProcessor().getActiveEditor());
+
+            if (editor == nullptr || buffer == nullptr || capacity == 0)
+                return false;
+
+            juce::StringArray names;
+
+            for (const auto& preset : TessalineAudioProcessorEditorInspector::library (*editor).getUserPresets())
+                names.add (preset.name);
+
+            names.joinIntoString ("\n").copyToUTF8 (buffer, capacity);
+            return true;
+        });
+    }
+
     const tessaline_clap_test_hooks_t testHooks { editParameter, resizeEditor, dragParameter, isMessageThread,
-                                                  openOnEditor, countModal, throwFromInside };
+                                                  openOnEditor, countModal, throwFromInside, userBankNames };
 }
 
 const void* ClapExtraExtensions::find (const char* id) noexcept
