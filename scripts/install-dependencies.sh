@@ -13,7 +13,8 @@ packages=(
     libfreetype-dev libfontconfig1-dev libasound2-dev libjack-jackd2-dev
     # synthetic input for the plug-in's GUI tests
     libxtst-dev
-    # Liberation Sans: JUCE's default sans-serif on Linux, with Helvetica's metrics
+    # the editor's faces where Helvetica and Consolas are missing: Liberation Sans (Helvetica's
+    # metrics, regular and bold) and Liberation Mono (bold monospace digits)
     fonts-liberation2
     # tests and benchmarks
     libgtest-dev libbenchmark-dev

@@ -1,3 +1,4 @@
+#include "editor/FontFactory.h"
 #include "editor/TessalineAudioProcessorEditor.h"
 #include "tests/RenderTools.h"
 
@@ -219,9 +220,45 @@ TEST (CustomLNFButton, ColourFollowsTheToggleStateOnly)
 TEST (CustomLNFLabel, ValueBoxUsesBoldConsolasAtSeventyPercentOfItsHeight)
 {
     const auto font = CustomLNF::valueBoxFont (20.0f);
-    EXPECT_EQ (font.getTypefaceName(), "Consolas");
+    EXPECT_EQ (font.getTypefaceName(), FontFactory::installedFamilyFor ("Consolas", juce::Font::bold));
     EXPECT_FLOAT_EQ (font.getHeight(), 14.0f);
     EXPECT_TRUE (font.isBold());
+}
+
+//==============================================================================
+TEST (FontFactory, MissingDesignFacesBecomeInstalledFacesOfTheSameRoleAndWeight)
+{
+    const auto installed = juce::Font::findAllTypefaceNames();
+    ASSERT_FALSE (installed.contains ("Helvetica")) << "this check needs a machine without Helvetica";
+    ASSERT_FALSE (installed.contains ("Consolas")) << "this check needs a machine without Consolas";
+
+    struct FontCase { const char* design; int style; const char* family; };
+
+    const FontCase cases[] = {
+        { "Helvetica",        juce::Font::plain, "Liberation Sans" },    // Helvetica's metrics
+        { "Helvetica",        juce::Font::bold,  "Liberation Sans" },
+        { "Consolas",         juce::Font::bold,  "Liberation Mono" },
+        { "Consolas",         juce::Font::plain, "Liberation Mono" },
+        { "Liberation Serif", juce::Font::bold,  "Liberation Serif" },   // an installed face is kept
+        { "Liberation Serif", juce::Font::plain, "Liberation Serif" },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto font = FontFactory::makeFont (c.design, 20.0f, c.style);
+        EXPECT_EQ (font.getTypefaceName(), c.family) << c.design << " " << c.style;
+        EXPECT_EQ (font.isBold(), c.style == juce::Font::bold) << c.design;
+        EXPECT_EQ (font.getTypefaceStyle(), c.style == juce::Font::bold ? "Bold" : "Regular") << c.design;
+
+        // A real face: JUCE's empty stand-in for a missing family reports the whole height as
+        // ascent and has no glyph outlines.
+        EXPECT_LT (font.getAscent(), 0.9f * font.getHeight()) << c.design;
+        juce::GlyphArrangement glyphs;
+        glyphs.addLineOfText (font, "H", 0.0f, 0.0f);
+        juce::Path outline;
+        glyphs.createPath (outline);
+        EXPECT_FALSE (outline.isEmpty()) << c.design;
+    }
 }
 
 TEST (CustomLNFLabel, ValueBoxIsDarkWithAFaintCyanOutline)

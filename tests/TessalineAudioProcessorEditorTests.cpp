@@ -1,3 +1,4 @@
+#include "editor/FontFactory.h"
 #include "editor/TessalineAudioProcessorEditor.h"
 #include "presets/PresetFiles.h"
 #include "processor/ParameterIds.h"
@@ -244,7 +245,7 @@ TEST_F (EditorFixture, CaptionsUseTheirTwoStyles)
     for (const auto& c : cases)
     {
         auto& label = dynamic_cast<juce::Label&> (*editor->getChildComponent (c.childIndex));
-        EXPECT_EQ (label.getFont().getTypefaceName(), "Helvetica") << c.childIndex;
+        EXPECT_EQ (label.getFont().getTypefaceName(), FontFactory::installedFamilyFor ("Helvetica", juce::Font::bold)) << c.childIndex;
         EXPECT_FLOAT_EQ (label.getFont().getHeight(), c.fontHeight) << c.childIndex;
         EXPECT_TRUE (label.getFont().isBold()) << c.childIndex;
         EXPECT_EQ (label.getJustificationType(), c.justification) << c.childIndex;
