@@ -386,6 +386,102 @@ TEST_F (ClapPluginGui, EverySizeAdjustSizeGivesIsSetAsItIsAndAdjustsNoFurther)
     EXPECT_TRUE (failures.empty()) << failures.size() << " failures, the first: " << failures.front();
 }
 
+TEST_F (ClapPluginGui, HostScaleMagnifiesTheEditorAndItsLimitsInPhysicalPixels)
+{
+    auto* plugin = host.plugin();
+    EXPECT_FALSE (gui->set_scale (plugin, 2.0)) << "a scale before the editor exists";
+
+    clap_window_t window {};
+    window.api = CLAP_WINDOW_API_X11;
+    window.x11 = parent;
+
+    const auto screenWidth = (double) DisplayWidth (display, DefaultScreen (display));
+    const auto screenHeight = (double) DisplayHeight (display, DefaultScreen (display));
+
+    for (const auto scale : { 1.0, 1.5, 2.0 })
+    {
+        SCOPED_TRACE ("scale " + std::to_string (scale));
+        ASSERT_TRUE (gui->create (plugin, CLAP_WINDOW_API_X11, false));
+
+        for (const auto refused : { 0.0, -1.0, 0.25, 10.0, std::nan ("") })
+            EXPECT_FALSE (gui->set_scale (plugin, refused)) << refused;
+
+        ASSERT_TRUE (gui->set_scale (plugin, scale));
+        const auto physical = [scale] (double units) { return (uint32_t) std::lround (units * scale); };
+
+        uint32_t width = 0, height = 0;
+        ASSERT_TRUE (gui->get_size (plugin, &width, &height));
+        EXPECT_EQ (std::make_pair (width, height), std::make_pair (physical (920), physical (414)));
+
+        // The limits grow with the scale; the shape stays.
+        clap_gui_resize_hints_t hints {};
+        ASSERT_TRUE (gui->get_resize_hints (plugin, &hints));
+        EXPECT_TRUE (hints.preserve_aspect_ratio);
+        EXPECT_EQ (std::make_pair (hints.aspect_ratio_width, hints.aspect_ratio_height), std::make_pair (20u, 9u));
+
+        uint32_t smallest = 1, smallestHeight = 1, largest = 100000, largestHeight = 100000;
+        ASSERT_TRUE (gui->adjust_size (plugin, &smallest, &smallestHeight));
+        ASSERT_TRUE (gui->adjust_size (plugin, &largest, &largestHeight));
+        EXPECT_EQ (std::make_pair (smallest, smallestHeight), std::make_pair (physical (800), physical (360)));
+        EXPECT_EQ (std::make_pair (largest, largestHeight), std::make_pair (physical (1380), physical (621)));
+
+        ASSERT_TRUE (gui->set_parent (plugin, &window));
+        ASSERT_TRUE (gui->show (plugin));
+
+        // Set the host's window to the smallest size first and back, as a host does after a
+        // change of scale; the X window follows in physical pixels.
+        ASSERT_TRUE (gui->set_size (plugin, smallest, smallestHeight));
+        EXPECT_TRUE (pumpUntil ([&] { return editorWindowIs (smallest, smallestHeight); })) << lastGeometry;
+        ASSERT_TRUE (gui->set_size (plugin, width, height));
+        EXPECT_TRUE (pumpUntil ([&] { return editorWindowIs (width, height); })) << lastGeometry;
+
+        // What is drawn is the editor at its design size, magnified: points of the design
+        // space land at their colours, the first timer tick having lit the LPF button.
+        struct DesignPoint { double x, y; unsigned long rgb; const char* what; };
+        const DesignPoint points[] = {
+            { 525.0, 300.0, 0x050b12, "left panel" },
+            { 560.0, 370.0, 0x050b12, "right panel" },
+            { 571.0, 86.0,  0x040910, "graph background" },
+            { 95.0,  193.0, 0x121e2c, "cutoff knob's body, half way down" },
+            { 673.0, 309.0, 0x005fcc, "LPF lit" },
+            { 747.0, 309.0, 0x0b1420, "HPF off" },
+        };
+
+        pumpFor (20);
+        const auto visibleWidth = (uint32_t) std::min ((double) width, screenWidth);
+        const auto visibleHeight = (uint32_t) std::min ((double) height, screenHeight);
+        auto* image = XGetImage (display, parent, 0, 0, visibleWidth, visibleHeight, AllPlanes, ZPixmap);
+        ASSERT_NE (image, nullptr);
+
+        for (const auto& point : points)
+        {
+            const auto x = (int) (point.x * scale), y = (int) (point.y * scale);
+
+            if (x >= (int) visibleWidth || y >= (int) visibleHeight)
+                continue; // beyond the screen at this scale
+
+            const auto pixel = XGetPixel (image, x, y) & 0xffffff;
+            const auto channelsDiffer = [] (unsigned long a, unsigned long b)
+            {
+                int largest = 0;
+                for (int shift : { 0, 8, 16 })
+                    largest = std::max (largest, std::abs ((int) ((a >> shift) & 0xff) - (int) ((b >> shift) & 0xff)));
+                return largest;
+            };
+
+            EXPECT_LE (channelsDiffer (pixel, point.rgb), 3)
+                << point.what << " at (" << x << ", " << y << ") is " << std::hex << pixel << ", expected " << point.rgb;
+        }
+
+        XDestroyImage (image);
+        gui->destroy (plugin);
+        EXPECT_TRUE (pumpUntil ([&] { return children().empty(); }));
+    }
+
+    for (auto& entry : host.takeLog())
+        ADD_FAILURE() << entry.message;
+}
+
 TEST_F (ClapPluginGui, EditorsOfTwoInstancesLiveSideBySide)
 {
     ClapTestHost secondHost { library };

@@ -6,6 +6,35 @@
 #include <cstring>
 #include <numeric>
 
+/** What goes into the host's window: the editor, magnified by the host's scale, and black where
+    a rounded-up editor size leaves nothing to cover. */
+class ClapEditorHost::Frame final : public juce::Component
+{
+public:
+    Frame()
+    {
+        setOpaque (true);
+    }
+
+    void paint (juce::Graphics& g) override
+    {
+        g.fillAll (juce::Colours::black);
+    }
+
+    /** The scale JUCE applies to this window itself (the desktop's, from the X settings). */
+    double getPlatformScale() const
+    {
+        if (auto* peer = getPeer())
+            return peer->getPlatformScaleFactor();
+
+        if (auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay())
+            return display->scale;
+
+        return 1.0;
+    }
+};
+
+//==============================================================================
 ClapEditorHost::ClapEditorHost (juce::AudioProcessor& processorToUse, const ClapHostAccess& hostToUse)
     : processor (processorToUse),
       host (hostToUse)
@@ -50,6 +79,12 @@ bool ClapEditorHost::create (const char* api, bool isFloating)
     if (editor == nullptr)
         return false;
 
+    frame = std::make_unique<Frame>();
+    frame->addAndMakeVisible (*editor);
+    editor->setTopLeftPosition (0, 0);
+    physicalSize = physicalSizeOf ({ editor->getWidth(), editor->getHeight() });
+    applyScale();
+
     editor->addComponentListener (this);
     return true;
 }
@@ -72,6 +107,7 @@ void ClapEditorHost::destroy()
 
     processor.editorBeingDeleted (editor.get());
     editor.reset();
+    frame.reset();
 }
 
 bool ClapEditorHost::exists() const noexcept
@@ -85,8 +121,8 @@ bool ClapEditorHost::getSize (uint32_t& width, uint32_t& height) const
     if (editor == nullptr)
         return false;
 
-    width = static_cast<uint32_t> (editor->getWidth());
-    height = static_cast<uint32_t> (editor->getHeight());
+    width = static_cast<uint32_t> (physicalSize.x);
+    height = static_cast<uint32_t> (physicalSize.y);
     return true;
 }
 
@@ -153,9 +189,50 @@ bool ClapEditorHost::setSize (uint32_t width, uint32_t height)
     if (! adjustSize (legalWidth, legalHeight) || legalWidth != width || legalHeight != height)
         return false;
 
-    const juce::ScopedValueSetter<bool> resizing (hostIsResizing, true);
-    editor->setSize (static_cast<int> (width), static_cast<int> (height));
+    physicalSize = { static_cast<int> (width), static_cast<int> (height) };
+    applyScale();
     return true;
+}
+
+bool ClapEditorHost::setScale (double scale)
+{
+    if (editor == nullptr || ! std::isfinite (scale) || scale < 0.5 || scale > 4.0)
+        return false;
+
+    if (scale == hostScale)
+        return true;
+
+    // The editor keeps its own size; the window it needs grows or shrinks with the scale.
+    hostScale = scale;
+    physicalSize = physicalSizeOf ({ editor->getWidth(), editor->getHeight() });
+    applyScale();
+
+    if (frame->isOnDesktop())
+        host.requestResize (static_cast<uint32_t> (physicalSize.x), static_cast<uint32_t> (physicalSize.y));
+
+    return true;
+}
+
+juce::Point<int> ClapEditorHost::physicalSizeOf (juce::Point<int> editorSize) const noexcept
+{
+    return { juce::roundToInt (editorSize.x * hostScale), juce::roundToInt (editorSize.y * hostScale) };
+}
+
+void ClapEditorHost::applyScale()
+{
+    // JUCE already magnifies its windows by the desktop's scale; the editor adds what is left of
+    // the host's. An editor size that gives the window's size is kept; otherwise it is the
+    // size rounded up, so the editor covers the whole window.
+    const auto platformScale = frame->getPlatformScale();
+    auto editorSize = juce::Point<int> (editor->getWidth(), editor->getHeight());
+
+    if (physicalSizeOf (editorSize) != physicalSize)
+        editorSize = { (int) std::ceil (physicalSize.x / hostScale - 1.0e-6), (int) std::ceil (physicalSize.y / hostScale - 1.0e-6) };
+
+    const juce::ScopedValueSetter<bool> resizing (hostIsResizing, true);
+    editor->setScaleFactor ((float) (hostScale / platformScale));
+    editor->setBounds (0, 0, editorSize.x, editorSize.y);
+    frame->setSize (juce::roundToInt (physicalSize.x / platformScale), juce::roundToInt (physicalSize.y / platformScale));
 }
 
 //==============================================================================
@@ -174,8 +251,11 @@ bool ClapEditorHost::setParent (const clap_window_t& window)
         return false;
 
     editor->setOpaque (true);
-    editor->setVisible (true);
-    editor->addToDesktop (0, nativeParent);
+    frame->setVisible (true);
+    frame->addToDesktop (0, nativeParent);
+
+    // The window's own scale is known for certain once it exists.
+    applyScale();
     return true;
 }
 
@@ -184,7 +264,7 @@ bool ClapEditorHost::show()
     if (editor == nullptr)
         return false;
 
-    editor->setVisible (true);
+    frame->setVisible (true);
     return true;
 }
 
@@ -193,12 +273,20 @@ bool ClapEditorHost::hide()
     if (editor == nullptr)
         return false;
 
-    editor->setVisible (false);
+    frame->setVisible (false);
     return true;
 }
 
 //==============================================================================
 ClapEditorHost::Limits ClapEditorHost::getLimits() const
+{
+    const auto limits = getEditorLimits();
+    const auto minimum = physicalSizeOf ({ limits.minWidth, limits.minHeight });
+    const auto maximum = physicalSizeOf ({ limits.maxWidth, limits.maxHeight });
+    return { minimum.x, minimum.y, maximum.x, maximum.y, limits.aspectRatio };
+}
+
+ClapEditorHost::Limits ClapEditorHost::getEditorLimits() const
 {
     // Without a constrainer the editor's current size is the only legal one.
     auto* constrainer = editor->getConstrainer();
@@ -232,7 +320,7 @@ ClapEditorHost::Limits ClapEditorHost::getLimits() const
 juce::Point<int> ClapEditorHost::nearestLegalSize (int width, int height) const
 {
     if (! canResize())
-        return { editor->getWidth(), editor->getHeight() };
+        return physicalSize;
 
     const auto limits = getLimits();
     const auto isWithinLimits = limits.minWidth <= width && width <= limits.maxWidth
@@ -263,8 +351,11 @@ juce::Point<int> ClapEditorHost::nearestLegalSize (int width, int height) const
 
 void ClapEditorHost::componentMovedOrResized (juce::Component& component, bool, bool wasResized)
 {
-    // The editor resized itself (its corner, a scale change): ask the host to follow.
-    if (wasResized && ! hostIsResizing)
-        host.requestResize (static_cast<uint32_t> (component.getWidth()),
-                            static_cast<uint32_t> (component.getHeight()));
+    // The editor resized itself (its corner): the window follows, and the host is asked to.
+    if (! wasResized || hostIsResizing)
+        return;
+
+    physicalSize = physicalSizeOf ({ component.getWidth(), component.getHeight() });
+    applyScale();
+    host.requestResize (static_cast<uint32_t> (physicalSize.x), static_cast<uint32_t> (physicalSize.y));
 }

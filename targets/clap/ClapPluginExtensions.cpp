@@ -319,10 +319,15 @@ namespace
         guarded (plugin, { "clap_plugin_gui.destroy" }, [] (ClapPluginInstance& instance) { instance.getEditorHost().destroy(); });
     }
 
-    bool CLAP_ABI guiSetScale (const clap_plugin_t* plugin, double)
+    bool CLAP_ABI guiSetScale (const clap_plugin_t* plugin, double scale)
     {
-        // JUCE follows the desktop scale itself on every platform this builds for.
-        return guarded (plugin, { "clap_plugin_gui.set_scale" }, false, [] (ClapPluginInstance&) { return false; });
+        // x11 sizes are physical pixels, so the host's scale is applied; cocoa works in logical
+        // pixels and win32 follows the monitor's scale through JUCE itself.
+        return guarded (plugin, { "clap_plugin_gui.set_scale" }, false, [=] (ClapPluginInstance& instance)
+        {
+            return std::strcmp (ClapEditorHost::nativeWindowApi(), CLAP_WINDOW_API_X11) == 0
+                && instance.getEditorHost().setScale (scale);
+        });
     }
 
     bool CLAP_ABI guiGetSize (const clap_plugin_t* plugin, uint32_t* width, uint32_t* height)
