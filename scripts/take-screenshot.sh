@@ -12,7 +12,8 @@ for tool in Xvfb xdotool import; do
     command -v "$tool" > /dev/null || { echo "missing $tool: run scripts/install-dependencies.sh" >&2; exit 1; }
 done
 
-[ -x "$program" ] || bash "$root/scripts/build.sh" --target Tessaline_Standalone
+# Always built, so the picture shows the editor as the sources have it now.
+TESSALINE_BUILD_DIR="$build" bash "$root/scripts/build.sh" --target Tessaline_Standalone
 
 work="$(mktemp -d)"
 xvfb_pid=""
