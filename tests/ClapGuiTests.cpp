@@ -575,6 +575,64 @@ TEST (ClapPluginGuiResizedFromInside, AsksTheHostToFollow)
     EXPECT_EQ (xErrorsSeen, 0);
 }
 
+TEST (ClapPluginGuiResizedFromInside, AsksTheHostForThePhysicalSizeAtTheHostsScale)
+{
+    XSetErrorHandler (countXError);
+    xErrorsSeen = 0;
+    Display* display = XOpenDisplay (nullptr);
+    ASSERT_NE (display, nullptr);
+
+    {
+        ClapTestLibrary library { TESSALINE_CLAP_TEST_HOOKS_PATH };
+        ASSERT_TRUE (library.isLoaded()) << library.getError();
+        ClapTestHost host { library };
+        ASSERT_TRUE (host.createPlugin());
+        auto* plugin = host.plugin();
+        const auto& gui = *host.extension<clap_plugin_gui_t> (CLAP_EXT_GUI);
+        const auto& hooks = *host.extension<tessaline_clap_test_hooks_t> (tessalineClapTestHooksId);
+
+        const auto parent = XCreateSimpleWindow (display, DefaultRootWindow (display), 0, 0, 1200, 800, 0, 0, 0);
+        XMapWindow (display, parent);
+        XSync (display, False);
+
+        ASSERT_TRUE (gui.create (plugin, CLAP_WINDOW_API_X11, false));
+        ASSERT_TRUE (gui.set_scale (plugin, 1.5));
+        clap_window_t window {};
+        window.api = CLAP_WINDOW_API_X11;
+        window.x11 = parent;
+        ASSERT_TRUE (gui.set_parent (plugin, &window));
+
+        // The corner works in the editor's own units; the host hears of the window's pixels,
+        // a size it can set as it is.
+        struct CornerCase { uint32_t editorWidth, editorHeight, windowWidth, windowHeight; };
+        const CornerCase cases[] = { { 1000, 450, 1500, 675 }, { 800, 360, 1200, 540 }, { 1380, 621, 2070, 932 } };
+
+        for (const auto& c : cases)
+        {
+            ASSERT_TRUE (hooks.resize_editor (plugin, c.editorWidth, c.editorHeight));
+            ASSERT_FALSE (host.resizeRequests.empty());
+            EXPECT_EQ (host.resizeRequests.back(), std::make_pair (c.windowWidth, c.windowHeight)) << c.editorWidth;
+
+            uint32_t width = 0, height = 0;
+            ASSERT_TRUE (gui.get_size (plugin, &width, &height));
+            EXPECT_EQ (std::make_pair (width, height), std::make_pair (c.windowWidth, c.windowHeight));
+
+            auto adjustedWidth = width, adjustedHeight = height;
+            ASSERT_TRUE (gui.adjust_size (plugin, &adjustedWidth, &adjustedHeight));
+            EXPECT_EQ (std::make_pair (adjustedWidth, adjustedHeight), std::make_pair (width, height));
+            EXPECT_TRUE (gui.set_size (plugin, width, height));
+        }
+
+        gui.destroy (plugin);
+        host.destroyPlugin();
+        XDestroyWindow (display, parent);
+        XSync (display, False);
+    }
+
+    XCloseDisplay (display);
+    EXPECT_EQ (xErrorsSeen, 0);
+}
+
 TEST_F (ClapPluginGui, JuceRunsOnTheThreadThatInitialisesEvenWhenCreatedOnAnother)
 {
     host.destroyPlugin(); // only the instance below runs JUCE
