@@ -150,9 +150,10 @@ pixel_colour() {
         | awk 'NR == 2 { for (i = 1; i <= NF; ++i) if ($i ~ /^#/) { print tolower(substr($i, 2, 6)); exit } }'
 }
 
-# wait_until_painted WINDOW: a freshly mapped window is black until its first paint.
+# wait_until_painted WINDOW: a freshly mapped window is black until its first paint (which
+# waits for the audio device to open: a JACK server on a busy machine can take seconds).
 wait_until_painted() {
-    local tries=50
+    local tries=150
     window_geometry "$1"
     while [ "$(pixel_colour "$1" $((win_width / 2)) 2)" = "000000" ]; do
         tries=$((tries - 1))
