@@ -6,6 +6,7 @@ format="$1"
 : "${TESSALINE_VST3_BUNDLE:?path of Tessaline.vst3}"
 : "${TESSALINE_LV2_BUNDLE:?path of Tessaline.lv2}"
 : "${TESSALINE_LV2_URI:?the LV2 URI}"
+: "${TESSALINE_STATE_TOOL:?path of TessalineStateTool}"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tessaline-ardour.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -25,11 +26,34 @@ case "$format" in
         export TESSALINE_PLUGIN_TYPE=VST3
         # The class id JUCE makes of the manufacturer and plug-in codes
         export TESSALINE_PLUGIN_ID="$(sed -n 's/.*VST3Info uid="\([0-9A-F]*\)".*/\1/p' "$HOME"/.cache/ardour7/vst/*.v3i)"
-        export TESSALINE_PARAMETER_INDEX=0 TESSALINE_PARAMETER_VALUE=0.1
+        # "Filter Mode" to HighPass: with the cutoff at its 20 kHz default nothing of the sines passes
+        export TESSALINE_PARAMETER_INDEX=4 TESSALINE_PARAMETER_NAME="Filter Mode" TESSALINE_PARAMETER_VALUE=0.5
         ;;
     LV2)
         cp -r "$TESSALINE_LV2_BUNDLE" "$HOME/.lv2/"
         export TESSALINE_PLUGIN_TYPE=LV2 TESSALINE_PLUGIN_ID="$TESSALINE_LV2_URI"
+        # A user preset bundle, as hosts save one: the state blob with the high-pass mode, as text.
+        presets="$HOME/.lv2/tessaline-test-presets.lv2"
+        mkdir -p "$presets"
+        cat >"$presets/manifest.ttl" <<TTL
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+
+<closed.ttl> a pset:Preset ; lv2:appliesTo <$TESSALINE_LV2_URI> ; rdfs:seeAlso <closed.ttl> .
+TTL
+        cat >"$presets/closed.ttl" <<TTL
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+@prefix state: <http://lv2plug.in/ns/ext/state#> .
+
+<> a pset:Preset ;
+    lv2:appliesTo <$TESSALINE_LV2_URI> ;
+    rdfs:label "Closed" ;
+    state:state [ <$TESSALINE_LV2_URI:StateString> "$("$TESSALINE_STATE_TOOL" blob mode=1)" ] .
+TTL
+        export TESSALINE_PRESET=Closed
         ;;
     *) echo "usage: $0 VST3|LV2" >&2; exit 2 ;;
 esac
