@@ -22,6 +22,10 @@ packages=(
     xvfb xauth x11-utils xdotool jackd2 imagemagick
     # third-party CLAP plug-ins that check the test host, and a CLAP host's plug-in scanner
     zam-plugins qtractor
+    # hosts of the VST3 and LV2 builds: Ardour's Lua front end, jalv, and lilv's tools
+    ardour jalv lilv-utils
+    # the Debian package: CPack's dependency computation and the clean root its test installs into
+    dpkg-dev file debootstrap
 )
 
 missing=()

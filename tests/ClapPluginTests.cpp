@@ -24,8 +24,10 @@ namespace
 {
     const char* const tessalineId = "com.quillfen.tessaline";
 
-    // Ids hosts store in projects: derived from the identifiers and pinned here so that they
-    // can never change unnoticed.
+    // Ids hosts store in projects: derived from the identifiers as JUCE's VST3 wrapper derives its
+    // parameter ids (juce::String::hashCode with the top bit cleared), so automation reads the
+    // same in both formats. Pinned here so that they can never change unnoticed; the VST3 build's
+    // ids are checked against the same table in tests/hosts/.
     struct ExpectedParameter
     {
         const char* identifier;
@@ -35,13 +37,13 @@ namespace
     };
 
     const ExpectedParameter expectedParameters[] = {
-        { ParameterIds::cutoff,       1801646368u, "Cutoff",       1.0 },
-        { ParameterIds::resonance,     958726815u, "Resonance",    0.0 },
-        { ParameterIds::drive,         531555959u, "Drive",        0.0 },
-        { ParameterIds::makeupGain,   2032288733u, "Makeup Gain",  0.0 },
-        { ParameterIds::mode,         1819205650u, "Filter Mode",  0.0 },
-        { ParameterIds::slope,        1594460936u, "Filter Slope", 1.0 },
-        { ParameterIds::oversampling, 1919884502u, "Oversampling", 1.0 },
+        { ParameterIds::cutoff,       798419949u, "Cutoff",       1.0 },
+        { ParameterIds::resonance,     157452366u, "Resonance",    0.0 },
+        { ParameterIds::drive,          95852938u, "Drive",        0.0 },
+        { ParameterIds::makeupGain,   1226400808u, "Makeup Gain",  0.0 },
+        { ParameterIds::mode,            3357091u, "Filter Mode",  0.0 },
+        { ParameterIds::slope,         109532587u, "Filter Slope", 1.0 },
+        { ParameterIds::oversampling, 1420097723u, "Oversampling", 1.0 },
     };
 
     clap_id idOf (const char* identifier)

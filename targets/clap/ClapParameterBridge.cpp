@@ -125,15 +125,7 @@ ClapParameterBridge::~ClapParameterBridge()
 
 clap_id ClapParameterBridge::idForIdentifier (const juce::String& identifier) noexcept
 {
-    uint32_t hash = 2166136261u;
-
-    for (auto* byte = identifier.toRawUTF8(); *byte != 0; ++byte)
-    {
-        hash ^= static_cast<uint8_t> (*byte);
-        hash *= 16777619u;
-    }
-
-    return hash & 0x7fffffffu;
+    return static_cast<clap_id> (identifier.hashCode()) & 0x7fffffffu;
 }
 
 //==============================================================================

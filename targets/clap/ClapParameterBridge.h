@@ -18,8 +18,10 @@ public:
     ClapParameterBridge (juce::AudioProcessor&, const ClapHostAccess&);
     ~ClapParameterBridge() override;
 
-    /** The CLAP id of a parameter identifier: 32-bit FNV-1a of its UTF-8 bytes with the top bit
-        cleared, so it never collides with CLAP_INVALID_ID and never changes between builds. */
+    /** The CLAP id of a parameter identifier: the id JUCE's VST3 wrapper gives the same
+        parameter (juce::String::hashCode with the top bit cleared, as it does by default for
+        hosts that reject negative ids), so automation written for one format reads in the other.
+        Clearing the top bit also keeps it clear of CLAP_INVALID_ID. */
     static clap_id idForIdentifier (const juce::String& identifier) noexcept;
 
     //==============================================================================

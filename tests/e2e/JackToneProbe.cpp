@@ -2,10 +2,12 @@
 // running JUCE program, records what comes back from that program's output ports and prints
 // the gain in dB at the sine's frequency, one line per channel ("gain_1=-3.2").
 //
-//   TessalineJackProbe CLIENT HZ [SECONDS]
+//   TessalineJackProbe CLIENT HZ [SECONDS [IN_PREFIX OUT_PREFIX]]
 //
-// JUCE's JACK device registers its ports as CLIENT:in_N and CLIENT:out_N. The probe connects
-// itself to them, so the program under test may be connected to anything else as well.
+// JUCE's JACK device registers its ports as CLIENT:in_N and CLIENT:out_N; other programs name
+// them otherwise (jalv after the LV2 port symbols, CLIENT:audio_in_N), hence the prefixes. The
+// probe connects itself to them, so the program under test may be connected to anything else
+// as well.
 
 #include "tests/SignalTools.h"
 
@@ -139,13 +141,13 @@ namespace
         }
     }
 
-    bool connectToTarget (Probe& probe, const std::string& target)
+    bool connectToTarget (Probe& probe, const std::string& target, const std::string& inPrefix, const std::string& outPrefix)
     {
         for (size_t channel = 0; channel < numChannels; ++channel)
         {
             const auto number = std::to_string (channel + 1);
-            const auto targetIn = target + ":in_" + number;
-            const auto targetOut = target + ":out_" + number;
+            const auto targetIn = target + ":" + inPrefix + number;
+            const auto targetOut = target + ":" + outPrefix + number;
 
             if (! waitForPort (probe.client, targetIn) || ! waitForPort (probe.client, targetOut))
             {
@@ -213,12 +215,14 @@ int main (int argc, char** argv)
 {
     if (argc < 3)
     {
-        std::fprintf (stderr, "usage: TessalineJackProbe CLIENT HZ [SECONDS]\n");
+        std::fprintf (stderr, "usage: TessalineJackProbe CLIENT HZ [SECONDS [IN_PREFIX OUT_PREFIX]]\n");
         return 2;
     }
 
     const std::string target = argv[1];
     const double seconds = argc > 3 ? std::atof (argv[3]) : 0.6;
+    const std::string inPrefix = argc > 5 ? argv[4] : "in_";
+    const std::string outPrefix = argc > 5 ? argv[5] : "out_";
 
     Probe probe;
     probe.frequency = std::atof (argv[2]);
@@ -236,7 +240,7 @@ int main (int argc, char** argv)
     jack_set_process_callback (probe.client, process, &probe);
 
     auto ok = registerPorts (probe) && jack_activate (probe.client) == 0
-              && connectToTarget (probe, target) && recordResponse (probe, seconds);
+              && connectToTarget (probe, target, inPrefix, outPrefix) && recordResponse (probe, seconds);
 
     jack_deactivate (probe.client);
     jack_client_close (probe.client);
