@@ -1,6 +1,6 @@
 #include "processor/LadderEngine.h"
 #include "processor/LadderShaping.h"
-#include "processor/VectorTanh.h"
+#include "processor/VectorMath.h"
 
 #include <cmath>
 #include <cstring>
@@ -93,8 +93,8 @@ LadderEngine::BlockTerms LadderEngine::computeBlockTerms (double cutoff, double 
 //==============================================================================
 namespace
 {
-    using VectorTanh::Double2;
-    using VectorTanh::broadcast;
+    using VectorMath::Double2;
+    using VectorMath::broadcast;
 
     [[gnu::always_inline]] inline Double2 load2 (const double* source) noexcept
     {
@@ -136,7 +136,7 @@ namespace
         for (size_t n = 0; n < job.numSamples; ++n)
         {
             const Double2 x { job.lanes[0][n], job.lanes[1][n] };
-            store2 (job.drivenInput + 2 * n, VectorTanh::tanh (drive * x));
+            store2 (job.drivenInput + 2 * n, VectorMath::tanh (drive * x));
         }
     }
 
@@ -157,9 +157,9 @@ namespace
             auto gate = 8.0 * envelope;
             gate = gate > 1.0 ? broadcast (1.0) : gate;
 
-            const Double2 sine { std::sin (phase[0]), std::sin (phase[1]) };
-            const Double2 triangle = Double2 { std::asin (sine[0]), std::asin (sine[1]) } * 0.6366197723675814;   // 2 / pi: a triangle in [-1, 1]
-            const auto ring = VectorTanh::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
+            // The triangle (2 / pi) asin(sin(phase)) comes exactly out of the sine's own reduction.
+            const auto [sine, triangle] = VectorMath::sine (phase);
+            const auto ring = VectorMath::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
 
             phase = phase + terms.ringPhaseStep;
             phase = phase >= twoPi ? phase - twoPi : phase;
@@ -202,8 +202,8 @@ namespace
             const double fromSaturated = qg4 * h, fromLinear = qg4 - fromSaturated;
             const auto fromStates = (q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
 
-            const auto u = load2 (job.drivenInput + 2 * n) - feedback * VectorTanh::tanh (loopInput);
-            const auto saturated = VectorTanh::tanh (u);
+            const auto u = load2 (job.drivenInput + 2 * n) - feedback * VectorMath::tanh (loopInput);
+            const auto saturated = VectorMath::tanh (u);
             loopInput = fromSaturated * saturated + (fromLinear * u + fromStates);
 
             const auto v = u + h * (saturated - u);

@@ -1,4 +1,4 @@
-#include "processor/VectorTanh.h"
+#include "processor/VectorMath.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +19,12 @@ namespace
         return (double) (std::abs ((long double) result - exact) / (long double) ulp);
     }
 
-    VectorTanh::Double2 baselineTanh (VectorTanh::Double2 x) noexcept   { return VectorTanh::tanh (x); }
+    VectorMath::Double2 baselineTanh (VectorMath::Double2 x) noexcept   { return VectorMath::tanh (x); }
 
     // As the engine's wide kernel builds it, with fused multiply-adds.
-    [[gnu::target ("avx2,fma")]] VectorTanh::Double2 wideTanh (VectorTanh::Double2 x) noexcept   { return VectorTanh::tanh (x); }
+    [[gnu::target ("avx2,fma")]] VectorMath::Double2 wideTanh (VectorMath::Double2 x) noexcept   { return VectorMath::tanh (x); }
 
-    using TanhBuild = VectorTanh::Double2 (*) (VectorTanh::Double2) noexcept;
+    using TanhBuild = VectorMath::Double2 (*) (VectorMath::Double2) noexcept;
 
     std::vector<TanhBuild> buildsOfThisMachine()
     {
@@ -40,7 +40,7 @@ namespace
 
 // Within a few units in the last place everywhere, in both lanes, odd, and as good as the C
 // library measured the same way.
-TEST (VectorTanh, IsWithinAFewUnitsInTheLastPlace)
+TEST (VectorMath, IsWithinAFewUnitsInTheLastPlace)
 {
     struct Range { const char* name; double low, high; bool logarithmic; };
 
@@ -65,7 +65,7 @@ TEST (VectorTanh, IsWithinAFewUnitsInTheLastPlace)
                 const double x = range.logarithmic ? range.low * std::pow (range.high / range.low, position)
                                                    : range.low + (range.high - range.low) * position;
 
-                const auto result = build (VectorTanh::Double2 { x, -x });
+                const auto result = build (VectorMath::Double2 { x, -x });
                 ASSERT_EQ (result[1], -result[0]) << range.name << ": " << x;
 
                 const auto error = ulpsFromExact (result[0], x);
@@ -79,19 +79,57 @@ TEST (VectorTanh, IsWithinAFewUnitsInTheLastPlace)
     std::cout << "worst error " << worst << " ulp (the C library's: " << worstOfLibrary << " ulp)" << std::endl;
 }
 
-TEST (VectorTanh, KeepsZeroSignsInfinitiesAndNaN)
+TEST (VectorMath, KeepsZeroSignsInfinitiesAndNaN)
 {
     const auto inf = std::numeric_limits<double>::infinity();
-    const auto zeros = VectorTanh::tanh (VectorTanh::Double2 { 0.0, -0.0 });
+    const auto zeros = VectorMath::tanh (VectorMath::Double2 { 0.0, -0.0 });
     EXPECT_EQ (zeros[0], 0.0);
     EXPECT_FALSE (std::signbit (zeros[0]));
     EXPECT_TRUE (std::signbit (zeros[1]));
 
-    const auto infinities = VectorTanh::tanh (VectorTanh::Double2 { inf, -inf });
+    const auto infinities = VectorMath::tanh (VectorMath::Double2 { inf, -inf });
     EXPECT_EQ (infinities[0], 1.0);
     EXPECT_EQ (infinities[1], -1.0);
 
-    const auto nan = VectorTanh::tanh (VectorTanh::Double2 { std::numeric_limits<double>::quiet_NaN(), 0.5 });
+    const auto nan = VectorMath::tanh (VectorMath::Double2 { std::numeric_limits<double>::quiet_NaN(), 0.5 });
     EXPECT_TRUE (std::isnan (nan[0]));
     EXPECT_EQ (nan[1], (double) std::tanh (0.5L)) << "a NaN beside it leaves the other lane alone";
+}
+
+// The ring tone's sine and triangle over the phases it runs through and beyond, against
+// long double: the sine within a few ulp of 1, the triangle as (2 / pi) asin(sin(p)) computed
+// exactly, which the C library's asin cannot do at the peaks.
+TEST (VectorMath, SineAndTriangleMatchTheExactCurves)
+{
+    std::mt19937_64 random (4);
+    const long double pi = 3.141592653589793238462643383279502884L;
+    double worstSine = 0.0, worstTriangle = 0.0;
+
+    for (int i = 0; i < 400000; ++i)
+    {
+        const double p = std::uniform_real_distribution<double> (-20.0, 20.0) (random);
+        const auto result = VectorMath::sine (VectorMath::Double2 { p, i % 2 == 0 ? 0.5 * p : p + 1.0 });
+
+        // The triangle of the exact sine: the distance to the nearest odd multiple of pi/2.
+        const long double turns = (long double) p / (2.0L * pi);
+        const long double position = turns - std::floor (turns);   // [0, 1)
+        const long double triangle = position < 0.25L ? 4.0L * position
+                                   : position < 0.75L ? 2.0L - 4.0L * position
+                                                      : 4.0L * position - 4.0L;
+
+        worstSine = std::max (worstSine, (double) std::abs ((long double) result.sine[0] - std::sin ((long double) p)));
+        worstTriangle = std::max (worstTriangle, (double) std::abs ((long double) result.triangle[0] - triangle));
+    }
+
+    EXPECT_LE (worstSine, 4.0 * std::numeric_limits<double>::epsilon() / 2.0);
+    EXPECT_LE (worstTriangle, 4.0 * std::numeric_limits<double>::epsilon());
+
+    // The quadrant ends, where the sine turns.
+    for (int k = -8; k <= 8; ++k)
+    {
+        const double p = k * (double) (pi / 2.0L);
+        const auto result = VectorMath::sine (VectorMath::Double2 { p, p });
+        EXPECT_NEAR (result.sine[0], std::sin ((long double) p), 1.0e-16) << k;
+        EXPECT_NEAR (result.triangle[0], k % 2 == 0 ? 0.0 : ((k % 4 + 4) % 4 == 1 ? 1.0 : -1.0), 1.0e-15) << k;
+    }
 }
