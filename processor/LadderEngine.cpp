@@ -3,7 +3,6 @@
 #include "processor/VectorMath.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace
 {
@@ -45,8 +44,6 @@ void LadderEngine::prepare (double newSampleRate, int maximumBlockSize, int chan
     coefficients.assign ((size_t) (2 * blockSize + 16), 0.0);
     feedbackGains.assign (coefficients.size(), 0.0);
     settledFill = {};
-    drivenInput.assign (2 * coefficients.size(), 0.0);
-    ringTone.assign (2 * coefficients.size(), 0.0);
     spareLane.assign (coefficients.size(), 0.0f);
 
     reset();
@@ -96,18 +93,6 @@ namespace
     using VectorMath::Double2;
     using VectorMath::broadcast;
 
-    [[gnu::always_inline]] inline Double2 load2 (const double* source) noexcept
-    {
-        Double2 value;
-        std::memcpy (&value, source, sizeof (value));
-        return value;
-    }
-
-    [[gnu::always_inline]] inline void store2 (double* destination, Double2 value) noexcept
-    {
-        std::memcpy (destination, &value, sizeof (value));
-    }
-
     [[gnu::always_inline]] inline Double2 magnitudeOf (Double2 x) noexcept
     {
         return x < 0.0 ? -x : x;
@@ -121,35 +106,18 @@ namespace
         size_t numSamples;
         const double* stageGains;
         const double* feedbackGains;
-        double* drivenInput;   // two per sample
-        double* ringTone;      // two per sample
         double drive;
         LadderEngine::BlockTerms terms;
         Double2 s1, s2, s3, s4, lastOutput, ringPhase, ringEnvelope;
     };
 
-    /** The input saturation lies outside the feedback loop: the whole block goes first. */
-    [[gnu::always_inline]] inline void saturateInput (PairJob& job) noexcept
+    /** The ring depends on the input and its own phase only, never on the loop. */
+    struct RingTone
     {
-        const auto drive = broadcast (job.drive);
+        Double2 phase, envelope;
 
-        for (size_t n = 0; n < job.numSamples; ++n)
+        [[gnu::always_inline]] Double2 next (Double2 x, const LadderEngine::BlockTerms& terms) noexcept
         {
-            const Double2 x { job.lanes[0][n], job.lanes[1][n] };
-            store2 (job.drivenInput + 2 * n, VectorMath::tanh (drive * x));
-        }
-    }
-
-    /** The ring depends on the input and its own phase only, so it too is made ahead of the loop. */
-    [[gnu::always_inline]] inline void makeRingTone (PairJob& job) noexcept
-    {
-        const auto& terms = job.terms;
-        auto envelope = job.ringEnvelope;
-        auto phase = job.ringPhase;
-
-        for (size_t n = 0; n < job.numSamples; ++n)
-        {
-            const Double2 x { job.lanes[0][n], job.lanes[1][n] };
             const auto decayed = ringEnvelopeDecay * envelope;
             const auto magnitude = magnitudeOf (x);
             envelope = decayed < magnitude ? magnitude : decayed;
@@ -164,12 +132,9 @@ namespace
             phase = phase + terms.ringPhaseStep;
             phase = phase >= twoPi ? phase - twoPi : phase;
 
-            store2 (job.ringTone + 2 * n, ring * terms.ringAmount * gate);
+            return ring * terms.ringAmount * gate;
         }
-
-        job.ringEnvelope = envelope;
-        job.ringPhase = phase;
-    }
+    };
 
     template <int Mode, int Slope>
     [[gnu::always_inline]] inline void filterPair (PairJob& job) noexcept
@@ -180,10 +145,8 @@ namespace
         const bool shaping = terms.shapingLow > 0.0;
         const bool ring = Mode == lowPass && shaping && terms.ringAmount > 0.0;
 
-        saturateInput (job);
-
-        if (ring)
-            makeRingTone (job);
+        const auto drive = broadcast (job.drive);
+        RingTone ringTone { job.ringPhase, job.ringEnvelope };
 
         const double q = terms.loopSaturation, inverseQ = 1.0 / q, h = terms.summingBlend;
         auto s1 = job.s1, s2 = job.s2, s3 = job.s3, s4 = job.s4, y4 = job.lastOutput;
@@ -194,15 +157,21 @@ namespace
         // themselves are worked out beside it.
         auto loopInput = q * y4;
 
+        // The input saturation and the ring stand outside the loop: they fill the time the
+        // processor would otherwise spend waiting on the loop's tanh.
         for (size_t n = 0; n < job.numSamples; ++n)
         {
+            const Double2 x { job.lanes[0][n], job.lanes[1][n] };
+            const auto i = VectorMath::tanh (drive * x);
+            const auto ringNow = ring ? ringTone.next (x, terms) : Double2 {};
+
             const double g = job.stageGains[n];
             const double feedback = job.feedbackGains[n] * inverseQ;
             const double qg4 = q * ((g * g) * (g * g));
             const double fromSaturated = qg4 * h, fromLinear = qg4 - fromSaturated;
             const auto fromStates = (q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
 
-            const auto u = load2 (job.drivenInput + 2 * n) - feedback * VectorMath::tanh (loopInput);
+            const auto u = i - feedback * VectorMath::tanh (loopInput);
             const auto saturated = VectorMath::tanh (u);
             loopInput = fromSaturated * saturated + (fromLinear * u + fromStates);
 
@@ -221,7 +190,7 @@ namespace
                     out = shapeLowPass (out, Slope == fourPole, terms.shapingLow, terms.shapingLowSquared, y1, y2, y4);
 
                     if (ring)
-                        out += load2 (job.ringTone + 2 * n);
+                        out += ringNow;
                 }
                 else if constexpr (Mode == bandPass)
                 {
@@ -236,6 +205,8 @@ namespace
 
         job.s1 = s1; job.s2 = s2; job.s3 = s3; job.s4 = s4;
         job.lastOutput = y4;
+        job.ringPhase = ringTone.phase;
+        job.ringEnvelope = ringTone.envelope;
     }
 
     using PairKernel = void (*) (PairJob&);
@@ -277,11 +248,7 @@ void LadderEngine::growScratch (size_t numSamples)
     }
 
     if (spareLane.size() < numSamples)
-    {
-        drivenInput.resize (2 * numSamples);
-        ringTone.resize (2 * numSamples);
         spareLane.resize (numSamples);
-    }
 }
 
 void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGain, double rate, size_t numSamples)
@@ -374,7 +341,7 @@ void LadderEngine::processPair (juce::dsp::AudioBlock<float>& block, size_t chan
     };
 
     PairJob job { { block.getChannelPointer (channel), withPartner ? block.getChannelPointer (partner) : spareLane.data() },
-                  numSamples, coefficients.data(), feedbackGains.data(), drivenInput.data(), ringTone.data(),
+                  numSamples, coefficients.data(), feedbackGains.data(),
                   (double) driveGain, terms,
                   pair (stage1), pair (stage2), pair (stage3), pair (stage4), pair (lastOutput), pair (ringPhase), pair (ringEnvelope) };
 

@@ -105,8 +105,6 @@ private:
     BlockTerms cachedTerms {};
     double smootherRate = 0.0, smootherFactor = 0.0;
 
-    // Per block scratch, sized with coefficients: the saturated input of a channel pair and the
-    // ring tone it gets, and a silent partner lane for an odd channel.
-    std::vector<double> drivenInput, ringTone;
+    // A silent partner lane for an odd channel, sized with coefficients.
     std::vector<float> spareLane;
 };
