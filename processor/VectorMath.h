@@ -11,8 +11,8 @@
     the filter's feedback loop waits on two of these every sample, so their latency is the
     engine's speed. |x| is rounded to the nearest 1/64; around that point a degree-7 Taylor polynomial of tanh
     (in t = 64 |x| - k, |t| <= 1/2, one 64-byte line per point) gives the value, and the sign is
-    put back. The table runs to |x| = 19.5, beyond which tanh is 1 in double precision. NaN stays
-    NaN.
+    put back. The table runs to |x| = 19.5, beyond which tanh is 1 in double precision. NaN gives
+    1 with its sign, so a NaN that reaches the filter can never settle in its memory.
 
     sine: sin(p) with the triangle (2 / pi) asin(sin(p)) of the same reduction, for the ring tone. */
 namespace VectorMath
@@ -77,17 +77,16 @@ namespace VectorMath
         const auto bits = (Int2) x;
         const auto sign = bits & signBit;
         auto a = (Double2) (bits & ~signBit);
-        a = broadcast (largestArgument) < a ? broadcast (largestArgument) : a;   // minpd: NaN passes
+        a = a < broadcast (largestArgument) ? a : broadcast (largestArgument);   // minpd: NaN too lands on the end
 
         const auto scaled = a * (double) pointsPerUnit;
         const auto shifted = scaled + magic;
         const auto t = scaled - (shifted - magic);
 
-        // NaN turns into a huge index here, which the clamp keeps inside the table.
+        // a is within the table here, so the index needs no check on the loop's critical path.
         const auto index = (Int2) shifted - magicBits;
-        const auto last = (std::uint64_t) (numPoints - 1);
-        const auto* p0 = table.points[std::min ((std::uint64_t) index[0], last)].coefficients;
-        const auto* p1 = table.points[std::min ((std::uint64_t) index[1], last)].coefficients;
+        const auto* p0 = table.points[index[0]].coefficients;
+        const auto* p1 = table.points[index[1]].coefficients;
 
         const auto c = [p0, p1] (int n) { return Double2 { p0[n], p1[n] }; };
 
