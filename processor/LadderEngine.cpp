@@ -45,6 +45,7 @@ void LadderEngine::prepare (double newSampleRate, int maximumBlockSize, int chan
     feedbackGains.assign (coefficients.size(), 0.0);
     settledFill = {};
     spareLane.assign (coefficients.size(), 0.0f);
+    ringWave.assign (coefficients.size(), 0.0);
 
     reset();
 }
@@ -106,6 +107,7 @@ namespace
         size_t numSamples;
         const double* stageGains;
         const double* feedbackGains;
+        double* ringWave;   // one per sample
         double drive;
         LadderEngine::BlockTerms terms;
         Double2 s1, s2, s3, s4, lastOutput, ringPhase, ringEnvelope;
@@ -116,23 +118,67 @@ namespace
     {
         Double2 phase, envelope;
 
-        [[gnu::always_inline]] Double2 next (Double2 x, const LadderEngine::BlockTerms& terms) noexcept
+        /** The waveform at these phases: the triangle (2 / pi) asin(sin(phase)) comes exactly
+            out of the sine's own reduction. */
+        [[gnu::always_inline]] static Double2 waveAt (Double2 phases) noexcept
+        {
+            const auto [sine, triangle] = VectorMath::sine (phases);
+            return VectorMath::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
+        }
+
+        [[gnu::always_inline]] static double advanced (double p, double step) noexcept
+        {
+            p += step;
+            return p >= twoPi ? p - twoPi : p;
+        }
+
+        /** Both lanes almost always share their phase: then the waveform goes two samples per
+            vector, ahead of the loop. Returns false where they differ. */
+        [[gnu::always_inline]] bool makeSharedWave (double* wave, size_t numSamples, double step) noexcept
+        {
+            if (phase[0] != phase[1])
+                return false;
+
+            double p = phase[0];
+
+            for (size_t n = 0; n < numSamples; n += 2)
+            {
+                const double second = advanced (p, step);
+                const auto values = waveAt (Double2 { p, second });
+                wave[n] = values[0];
+
+                if (n + 1 < numSamples)
+                {
+                    wave[n + 1] = values[1];
+                    p = advanced (second, step);
+                }
+                else
+                {
+                    p = second;
+                }
+            }
+
+            phase = broadcast (p);
+            return true;
+        }
+
+        [[gnu::always_inline]] Double2 gateFor (Double2 x) noexcept
         {
             const auto decayed = ringEnvelopeDecay * envelope;
             const auto magnitude = magnitudeOf (x);
             envelope = decayed < magnitude ? magnitude : decayed;
 
-            auto gate = 8.0 * envelope;
-            gate = gate > 1.0 ? broadcast (1.0) : gate;
+            const auto gate = 8.0 * envelope;
+            return gate > 1.0 ? broadcast (1.0) : gate;
+        }
 
-            // The triangle (2 / pi) asin(sin(phase)) comes exactly out of the sine's own reduction.
-            const auto [sine, triangle] = VectorMath::sine (phase);
-            const auto ring = VectorMath::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
-
-            phase = phase + terms.ringPhaseStep;
+        /** One sample with each lane's own phase. */
+        [[gnu::always_inline]] Double2 nextWave (double step) noexcept
+        {
+            const auto values = waveAt (phase);
+            phase = phase + step;
             phase = phase >= twoPi ? phase - twoPi : phase;
-
-            return ring * terms.ringAmount * gate;
+            return values;
         }
     };
 
@@ -147,6 +193,7 @@ namespace
 
         const auto drive = broadcast (job.drive);
         RingTone ringTone { job.ringPhase, job.ringEnvelope };
+        const bool sharedWave = ring && ringTone.makeSharedWave (job.ringWave, job.numSamples, terms.ringPhaseStep);
 
         const double q = terms.loopSaturation, inverseQ = 1.0 / q, h = terms.summingBlend;
         auto s1 = job.s1, s2 = job.s2, s3 = job.s3, s4 = job.s4, y4 = job.lastOutput;
@@ -163,7 +210,13 @@ namespace
         {
             const Double2 x { job.lanes[0][n], job.lanes[1][n] };
             const auto i = VectorMath::tanh (drive * x);
-            const auto ringNow = ring ? ringTone.next (x, terms) : Double2 {};
+            Double2 ringNow {};
+
+            if (ring)
+            {
+                const auto wave = sharedWave ? broadcast (job.ringWave[n]) : ringTone.nextWave (terms.ringPhaseStep);
+                ringNow = wave * terms.ringAmount * ringTone.gateFor (x);
+            }
 
             const double g = job.stageGains[n];
             const double feedback = job.feedbackGains[n] * inverseQ;
@@ -248,7 +301,10 @@ void LadderEngine::growScratch (size_t numSamples)
     }
 
     if (spareLane.size() < numSamples)
+    {
         spareLane.resize (numSamples);
+        ringWave.resize (numSamples);
+    }
 }
 
 void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGain, double rate, size_t numSamples)
@@ -341,9 +397,11 @@ void LadderEngine::processPair (juce::dsp::AudioBlock<float>& block, size_t chan
     };
 
     PairJob job { { block.getChannelPointer (channel), withPartner ? block.getChannelPointer (partner) : spareLane.data() },
-                  numSamples, coefficients.data(), feedbackGains.data(),
+                  numSamples, coefficients.data(), feedbackGains.data(), ringWave.data(),
                   (double) driveGain, terms,
-                  pair (stage1), pair (stage2), pair (stage3), pair (stage4), pair (lastOutput), pair (ringPhase), pair (ringEnvelope) };
+                  pair (stage1), pair (stage2), pair (stage3), pair (stage4), pair (lastOutput),
+                  // a silent lane keeps in step with its channel's ring, so they share its waveform
+                  withPartner ? pair (ringPhase) : broadcast (ringPhase[channel]), pair (ringEnvelope) };
 
     const auto mode = (modeIndex == LadderShaping::highPass || modeIndex == LadderShaping::bandPass) ? modeIndex : LadderShaping::lowPass;
     const auto slope = (slopeIndex == LadderShaping::onePole || slopeIndex == LadderShaping::threePole) ? slopeIndex : LadderShaping::fourPole;

@@ -105,6 +105,8 @@ private:
     BlockTerms cachedTerms {};
     double smootherRate = 0.0, smootherFactor = 0.0;
 
-    // A silent partner lane for an odd channel, sized with coefficients.
+    // Sized with coefficients: a silent partner lane for an odd channel, and the ring's
+    // waveform for a block.
     std::vector<float> spareLane;
+    std::vector<double> ringWave;
 };

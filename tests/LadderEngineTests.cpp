@@ -397,6 +397,37 @@ TEST (LadderEngine, ChannelsAreFilteredIndependently)
     }
 }
 
+TEST (LadderEngine, RingingChannelsWithDifferentHistoriesAreFilteredIndependently)
+{
+    // A block with only the first channel puts the two rings out of step; from then on each
+    // channel must still sound as it does alone.
+    const Settings settings { 50.0f, 0.75f, 2.0f, 0.0f, 0, 2 };
+    const auto first = SignalTools::sine (90.0, rate, 512, 0.9f);
+    const std::vector<std::vector<float>> later = { SignalTools::sine (60.0, rate, 4096, 0.8f),
+                                                    SignalTools::sine (130.0, rate, 4096, 0.7f) };
+
+    EngineHarness together (settings, 2);
+    auto head = first;
+    auto mixed = later;
+    float* one[] = { head.data() };
+    together.engine.process (juce::dsp::AudioBlock<float> (one, 1, head.size()), rate);
+    ASSERT_NE (together.engine.ringPhase[0], together.engine.ringPhase[1]);
+
+    for (size_t start = 0; start < 4096; start += 512)
+    {
+        float* both[] = { mixed[0].data() + start, mixed[1].data() + start };
+        together.engine.process (juce::dsp::AudioBlock<float> (both, 2, 512), rate);
+    }
+
+    EngineHarness firstAlone (settings);
+    auto whole = first;
+    whole.insert (whole.end(), later[0].begin(), later[0].end());
+    const auto firstOut = firstAlone.run (whole);
+
+    EXPECT_EQ (std::vector<float> (firstOut.begin() + 512, firstOut.end()), mixed[0]);
+    EXPECT_EQ (EngineHarness (settings).run (later[1]), mixed[1]);
+}
+
 TEST (LadderEngine, ChannelsBeyondTheEighthAreLeftUntouched)
 {
     constexpr int channelCount = 10;
