@@ -11,10 +11,11 @@ namespace
     /** Arguments: oversampling (0 off, 1 2x), cutoff in Hz, resonance in hundredths, and the
         input: noise, or silence after a loud burst (the filter's memory dying away into
         denormal territory). */
-    void tessaline (benchmark::State& state)
+    void run (benchmark::State& state, LadderEngine::Kernel kernel)
     {
         juce::ScopedJuceInitialiser_GUI framework;
         TessalineAudioProcessor processor;
+        processor.engine.kernel = kernel;
         setUp (processor, { state.range (0) != 0, (float) state.range (1), (float) state.range (2) / 100.0f });
         processor.setPlayConfigDetails (2, 2, sampleRate, blockSize);
         processor.prepareToPlay (sampleRate, blockSize);
@@ -41,6 +42,11 @@ namespace
 
         reportPerFrame (state);
     }
+
+    void tessaline (benchmark::State& state)   { run (state, LadderEngine::bestKernel()); }
+
+    /** The same with the kernel built for any x86-64, as on a processor without AVX2. */
+    void tessalineAnyX86 (benchmark::State& state)   { run (state, LadderEngine::Kernel::baseline); }
 
     /** The peer: juce::dsp::LadderFilter in LPF24 with the same cutoff, resonance and drive,
         with denormals off as the processor has them; arguments: oversampling, input. */
@@ -109,6 +115,10 @@ BENCHMARK (tessaline)->ArgNames ({ "2x", "cutoff", "res", "input" })
     ->Args ({ 1, 50, 75, noise })
     ->Args ({ 0, 14000, 50, noise })
     ->Args ({ 1, 14000, 75, noise });
+
+BENCHMARK (tessalineAnyX86)->ArgNames ({ "2x", "cutoff", "res", "input" })
+    ->Args ({ 0, 1000, 50, noise })
+    ->Args ({ 1, 1000, 50, noise });
 
 BENCHMARK (juceLadderPeer)->ArgNames ({ "2x", "input" })
     ->Args ({ 0, noise })

@@ -204,8 +204,8 @@ namespace
         // themselves are worked out beside it.
         auto loopInput = q * y4;
 
-        // The input saturation and the ring stand outside the loop: they fill the time the
-        // processor would otherwise spend waiting on the loop's tanh.
+        // The input saturation and the ring stand outside the feedback path: they fill the time
+        // the processor would otherwise spend waiting on the loop's tanh.
         for (size_t n = 0; n < job.numSamples; ++n)
         {
             const Double2 x { job.lanes[0][n], job.lanes[1][n] };
