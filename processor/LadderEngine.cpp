@@ -262,6 +262,28 @@ namespace
         job.ringEnvelope = ringTone.envelope;
     }
 
+    /** About -480 dB: whatever memory is left below this never comes out as anything. */
+    constexpr double restLevel = 1.0e-24;
+
+    bool isAtRest (const PairJob& job) noexcept
+    {
+        for (const auto& state : { job.s1, job.s2, job.s3, job.s4, job.lastOutput })
+            if (std::abs (state[0]) >= restLevel || std::abs (state[1]) >= restLevel)
+                return false;
+
+        return true;
+    }
+
+    bool isSilent (const float* samples, size_t numSamples) noexcept
+    {
+        float loudest = 0.0f;
+
+        for (size_t n = 0; n < numSamples; ++n)
+            loudest = std::max (loudest, std::abs (samples[n]));
+
+        return loudest == 0.0f;
+    }
+
     using PairKernel = void (*) (PairJob&);
 
     template <int Mode, int Slope>
@@ -404,9 +426,22 @@ void LadderEngine::processPair (juce::dsp::AudioBlock<float>& block, size_t chan
                   withPartner ? pair (ringPhase) : broadcast (ringPhase[channel]), pair (ringEnvelope) };
 
     const auto mode = (modeIndex == LadderShaping::highPass || modeIndex == LadderShaping::bandPass) ? modeIndex : LadderShaping::lowPass;
+
+    // A filter whose memory has died away turns silence into silence: nothing to compute until
+    // sound comes in again. (Flushed denormals do not let the memory reach zero by itself: s g
+    // flushes to zero, so the stage update stops moving at the smallest normal numbers.) Not
+    // while the ring runs, whose phase moves on in silence too.
+    const bool ringRuns = mode == LadderShaping::lowPass && terms.shapingLow > 0.0 && terms.ringAmount > 0.0;
+    const bool atRest = ! ringRuns && isAtRest (job) && isSilent (job.lanes[0], numSamples) && isSilent (job.lanes[1], numSamples);
+
+    if (atRest)
+        job.s1 = job.s2 = job.s3 = job.s4 = job.lastOutput = Double2 {};
+
     const auto slope = (slopeIndex == LadderShaping::onePole || slopeIndex == LadderShaping::threePole) ? slopeIndex : LadderShaping::fourPole;
     const auto& kernels = kernel == Kernel::wide ? wideKernels : baselineKernels;
-    kernels[mode * 3 + slope] (job);
+
+    if (! atRest)
+        kernels[mode * 3 + slope] (job);
 
     const auto unpair = [channel, partner, withPartner] (ChannelState& state, Double2 value)
     {

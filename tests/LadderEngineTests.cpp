@@ -428,6 +428,48 @@ TEST (LadderEngine, RingingChannelsWithDifferentHistoriesAreFilteredIndependentl
     EXPECT_EQ (EngineHarness (settings).run (later[1]), mixed[1]);
 }
 
+TEST (LadderEngine, AFilterThatHasDiedAwayPassesSilenceAndThenSoundsAsAFreshOne)
+{
+    // The memory left after a burst stops mattering long before it is gone: silence in then
+    // gives exact silence out, and the next sound is filtered as by a filter never used. With
+    // denormals flushed, as on the audio thread, the stages alone would stop short of zero.
+    juce::ScopedNoDenormals noDenormals;
+
+    for (const int mode : { 0, 1, 2 })
+    {
+        const Settings settings { 1000.0f, 0.5f, 2.0f, 0.0f, mode, 2 };
+        EngineHarness used (settings, 2);
+        EngineHarness fresh (settings, 2);
+
+        const auto burst = SignalTools::sine (300.0, rate, 4800, 1.0f);
+        const auto tone = SignalTools::sine (700.0, rate, 2048, 0.5f);
+        std::vector<std::vector<float>> audio { burst, burst };
+        float* channels[] = { audio[0].data(), audio[1].data() };
+        used.engine.process (juce::dsp::AudioBlock<float> (channels, 2, burst.size()), rate);
+
+        std::vector<float> silence (512, 0.0f), silenceRight (512, 0.0f);
+        float* silent[] = { silence.data(), silenceRight.data() };
+
+        for (int block = 0; block < 2000; ++block)
+        {
+            std::fill (silence.begin(), silence.end(), 0.0f);
+            std::fill (silenceRight.begin(), silenceRight.end(), 0.0f);
+            used.engine.process (juce::dsp::AudioBlock<float> (silent, 2, 512), rate);
+        }
+
+        EXPECT_EQ (silence, std::vector<float> (512, 0.0f)) << "mode " << mode;
+        for (const auto* state : { &used.engine.stage1, &used.engine.stage2, &used.engine.stage3, &used.engine.stage4, &used.engine.lastOutput })
+            EXPECT_EQ (*state, LadderEngine::ChannelState {}) << "mode " << mode;
+
+        std::vector<std::vector<float>> afterUse { tone, tone }, afterNothing { tone, tone };
+        float* usedChannels[] = { afterUse[0].data(), afterUse[1].data() };
+        float* freshChannels[] = { afterNothing[0].data(), afterNothing[1].data() };
+        used.engine.process (juce::dsp::AudioBlock<float> (usedChannels, 2, tone.size()), rate);
+        fresh.engine.process (juce::dsp::AudioBlock<float> (freshChannels, 2, tone.size()), rate);
+        EXPECT_EQ (afterUse, afterNothing) << "mode " << mode;
+    }
+}
+
 TEST (LadderEngine, ChannelsBeyondTheEighthAreLeftUntouched)
 {
     constexpr int channelCount = 10;
