@@ -201,15 +201,17 @@ namespace
         // Only the loop's own path waits from sample to sample: Q times the fourth stage's output
         // goes into the next feedback tanh, and it is formed straight from the summing node's
         // two terms, y4 = G^4 v + (1 - G) (G^3 s1 + G^2 s2 + G s3 + s4), while the stages
-        // themselves are worked out beside it.
-        auto loopInput = q * y4;
+        // themselves are worked out beside it. The path's two tanh take their arguments scaled
+        // by the table's points per unit (exactly, a power of two), folded into the multiplies.
+        constexpr double scale = VectorMath::pointsPerUnit, unscale = 1.0 / scale;
+        auto scaledLoopInput = (scale * q) * y4;
 
         // The input saturation and the ring stand outside the feedback path: they fill the time
         // the processor would otherwise spend waiting on the loop's tanh.
         for (size_t n = 0; n < job.numSamples; ++n)
         {
             const Double2 x { job.lanes[0][n], job.lanes[1][n] };
-            const auto i = VectorMath::tanh (drive * x);
+            const auto scaledInput = scale * VectorMath::tanh (drive * x);
             Double2 ringNow {};
 
             if (ring)
@@ -222,12 +224,13 @@ namespace
             const double feedback = job.feedbackGains[n] * inverseQ;
             const double qg4 = q * ((g * g) * (g * g));
             const double fromSaturated = qg4 * h, fromLinear = qg4 - fromSaturated;
-            const auto fromStates = (q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
+            const auto fromStates = (scale * q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
 
-            const auto u = i - feedback * VectorMath::tanh (loopInput);
-            const auto saturated = VectorMath::tanh (u);
-            loopInput = fromSaturated * saturated + (fromLinear * u + fromStates);
+            const auto scaledU = scaledInput - (scale * feedback) * VectorMath::tanhOfScaled (scaledLoopInput);
+            const auto saturated = VectorMath::tanhOfScaled (scaledU);
+            scaledLoopInput = (scale * fromSaturated) * saturated + (fromLinear * scaledU + fromStates);
 
+            const auto u = unscale * scaledU;
             const auto v = u + h * (saturated - u);
             const auto y1 = (v  - s1) * g + s1;  s1 = 2.0 * y1 - s1;
             const auto y2 = (y1 - s2) * g + s2;  s2 = 2.0 * y2 - s2;

@@ -71,28 +71,31 @@ namespace VectorMath
 
     [[gnu::always_inline]] inline Double2 broadcast (double value) noexcept   { return Double2 { value, value }; }
 
-    [[gnu::always_inline]] inline Double2 tanh (Double2 x) noexcept
+    /** tanh (x / pointsPerUnit): for callers that can fold the table's scale into their own
+        multiplies, which takes one off a feedback loop's path. */
+    [[gnu::always_inline]] inline Double2 tanhOfScaled (Double2 scaledX) noexcept
     {
         const Int2 signBit = { INT64_MIN, INT64_MIN };
         const Double2 magic = broadcast (0x1.8p52);   // adding it rounds to an integer, kept in the low bits
         std::int64_t magicBits;
         std::memcpy (&magicBits, &magic[0], sizeof (magicBits));
 
-        const auto bits = (Int2) x;
+        const auto bits = (Int2) scaledX;
         const auto sign = bits & signBit;
-        auto a = (Double2) (bits & ~signBit);
+        auto scaled = (Double2) (bits & ~signBit);
+        const auto end = broadcast (largestArgument * pointsPerUnit);
+
         // NaN lands on the end too.
        #if defined (__SSE2__)
-        a = _mm_min_pd (a, broadcast (largestArgument));   // one instruction where the compiler makes two
+        scaled = _mm_min_pd (scaled, end);   // one instruction where the compiler makes two
        #else
-        a = a < broadcast (largestArgument) ? a : broadcast (largestArgument);
+        scaled = scaled < end ? scaled : end;
        #endif
 
-        const auto scaled = a * (double) pointsPerUnit;
         const auto shifted = scaled + magic;
         const auto t = scaled - (shifted - magic);
 
-        // a is within the table here, so the index needs no check on the loop's critical path.
+        // scaled is within the table here, so the index needs no check on the loop's path.
         const auto index = (Int2) shifted - magicBits;
         const auto* p0 = table.points[index[0]].coefficients;
         const auto* p1 = table.points[index[1]].coefficients;
@@ -107,6 +110,11 @@ namespace VectorMath
         const auto magnitude = low + t4 * high;
 
         return (Double2) ((Int2) magnitude | sign);
+    }
+
+    [[gnu::always_inline]] inline Double2 tanh (Double2 x) noexcept
+    {
+        return tanhOfScaled (x * (double) pointsPerUnit);   // exact: a power of two
     }
 
     struct SineAndTriangle
