@@ -2,55 +2,36 @@
 // filter as the peer, measured in the same run. Compare the rows as ratios: these machines are
 // too noisy for absolute numbers to mean much.
 
-#include "processor/TessalineAudioProcessor.h"
-
-#include <benchmark/benchmark.h>
+#include "bench/BenchmarkTools.h"
 
 namespace
 {
-    constexpr double sampleRate = 48000.0;
-    constexpr int blockSize = 512;
+    using namespace BenchmarkTools;
 
-    juce::AudioBuffer<float> noiseBuffer()
-    {
-        juce::AudioBuffer<float> buffer (2, blockSize);
-        juce::Random random (1);
-
-        for (int channel = 0; channel < 2; ++channel)
-            for (int n = 0; n < blockSize; ++n)
-                buffer.setSample (channel, n, random.nextFloat() * 0.5f - 0.25f);
-
-        return buffer;
-    }
-
-    void setRaw (TessalineAudioProcessor& processor, const char* id, float value)
-    {
-        auto* parameter = processor.apvts.getParameter (id);
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
-    }
-
-    void reportPerFrame (benchmark::State& state)
-    {
-        const auto frames = (double) state.iterations() * blockSize;
-        state.SetItemsProcessed ((int64_t) frames);
-        // Shown as seconds per stereo frame (with an SI prefix, e.g. "161n" for 161 ns).
-        state.counters["per_frame"] = benchmark::Counter (frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    }
-
-    /** Arguments: oversampling (0 off, 1 2x), cutoff in Hz, resonance in hundredths. */
-    void tessaline (benchmark::State& state)
+    /** Arguments: oversampling (0 off, 1 2x), cutoff in Hz, resonance in hundredths, and the
+        input: noise, or silence after a loud burst (the filter's memory dying away into
+        denormal territory). */
+    void run (benchmark::State& state, LadderEngine::Kernel kernel)
     {
         juce::ScopedJuceInitialiser_GUI framework;
         TessalineAudioProcessor processor;
-        setRaw (processor, "oversampling", (float) state.range (0));
-        setRaw (processor, "cutoff", (float) state.range (1));
-        setRaw (processor, "resonance", (float) state.range (2) / 100.0f);
+        processor.engine.kernel = kernel;
+        setUp (processor, { state.range (0) != 0, (float) state.range (1), (float) state.range (2) / 100.0f });
         processor.setPlayConfigDetails (2, 2, sampleRate, blockSize);
         processor.prepareToPlay (sampleRate, blockSize);
 
-        const auto source = noiseBuffer();
-        juce::AudioBuffer<float> buffer (2, blockSize);
+        const auto input = (Input) state.range (3);
         juce::MidiBuffer midi;
+        juce::AudioBuffer<float> buffer (2, blockSize);
+
+        if (input == Input::silenceAfterBurst)
+            for (const auto& burstBlock : loudBurst())
+            {
+                buffer.makeCopyOf (burstBlock, true);
+                processor.processBlock (buffer, midi);
+            }
+
+        const auto source = sourceFor (input);
 
         for (auto _ : state)
         {
@@ -62,7 +43,13 @@ namespace
         reportPerFrame (state);
     }
 
-    /** The peer: juce::dsp::LadderFilter in LPF24 with resonance 0.5; argument: oversampling. */
+    void tessaline (benchmark::State& state)   { run (state, LadderEngine::bestKernel()); }
+
+    /** The same with the kernel built for any x86-64, as on a processor without AVX2. */
+    void tessalineAnyX86 (benchmark::State& state)   { run (state, LadderEngine::Kernel::baseline); }
+
+    /** The peer: juce::dsp::LadderFilter in LPF24 with the same cutoff, resonance and drive,
+        with denormals off as the processor has them; arguments: oversampling, input. */
     void juceLadderPeer (benchmark::State& state)
     {
         const bool oversampled = state.range (0) != 0;
@@ -73,16 +60,16 @@ namespace
         ladder.prepare ({ filterRate, (juce::uint32) (2 * blockSize), 2 });
         ladder.setCutoffFrequencyHz (1000.0f);
         ladder.setResonance (0.5f);
+        ladder.setDrive (benchmarkDrive);
 
         juce::dsp::Oversampling<float> oversampler (2, 1, juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, true, false);
         oversampler.initProcessing (blockSize);
 
-        const auto source = noiseBuffer();
         juce::AudioBuffer<float> buffer (2, blockSize);
 
-        for (auto _ : state)
+        const auto run = [&]
         {
-            buffer.makeCopyOf (source, true);
+            juce::ScopedNoDenormals noDenormals;
             juce::dsp::AudioBlock<float> block (buffer);
 
             if (oversampled)
@@ -95,7 +82,23 @@ namespace
             {
                 ladder.process (juce::dsp::ProcessContextReplacing<float> (block));
             }
+        };
 
+        const auto input = (Input) state.range (1);
+
+        if (input == Input::silenceAfterBurst)
+            for (const auto& burstBlock : loudBurst())
+            {
+                buffer.makeCopyOf (burstBlock, true);
+                run();
+            }
+
+        const auto source = sourceFor (input);
+
+        for (auto _ : state)
+        {
+            buffer.makeCopyOf (source, true);
+            run();
             benchmark::DoNotOptimize (buffer.getReadPointer (0));
         }
 
@@ -103,14 +106,24 @@ namespace
     }
 }
 
-BENCHMARK (tessaline)->ArgNames ({ "2x", "cutoff", "res" })
-    ->Args ({ 0, 1000, 50 })
-    ->Args ({ 1, 1000, 50 })
-    ->Args ({ 0, 50, 75 })
-    ->Args ({ 1, 50, 75 })
-    ->Args ({ 0, 14000, 50 })
-    ->Args ({ 1, 14000, 75 });
+BENCHMARK (tessaline)->ArgNames ({ "2x", "cutoff", "res", "input" })
+    ->Args ({ 0, 1000, 50, noise })
+    ->Args ({ 0, 1000, 50, silenceAfterBurst })
+    ->Args ({ 1, 1000, 50, noise })
+    ->Args ({ 1, 1000, 50, silenceAfterBurst })
+    ->Args ({ 0, 50, 75, noise })
+    ->Args ({ 1, 50, 75, noise })
+    ->Args ({ 0, 14000, 50, noise })
+    ->Args ({ 1, 14000, 75, noise });
 
-BENCHMARK (juceLadderPeer)->ArgNames ({ "2x" })->Arg (0)->Arg (1);
+BENCHMARK (tessalineAnyX86)->ArgNames ({ "2x", "cutoff", "res", "input" })
+    ->Args ({ 0, 1000, 50, noise })
+    ->Args ({ 1, 1000, 50, noise });
+
+BENCHMARK (juceLadderPeer)->ArgNames ({ "2x", "input" })
+    ->Args ({ 0, noise })
+    ->Args ({ 0, silenceAfterBurst })
+    ->Args ({ 1, noise })
+    ->Args ({ 1, silenceAfterBurst });
 
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 #include "processor/LadderEngine.h"
 #include "processor/LadderShaping.h"
+#include "processor/VectorMath.h"
 
 #include <cmath>
 
@@ -26,14 +27,6 @@ namespace
         const double g = std::tan (twoPi * cutoff * period / 2.0) * (2.0 / period) * period / 2.0;
         return g / (1.0 + g);
     }
-
-    /** Trapezoidal one-pole low-pass step: returns the output and advances the state. */
-    inline double onePoleStep (double input, double& state, double gain) noexcept
-    {
-        const double y = (input - state) * gain + state;
-        state = 2.0 * y - state;
-        return y;
-    }
 }
 
 void LadderEngine::prepare (double newSampleRate, int maximumBlockSize, int channelCount)
@@ -50,6 +43,9 @@ void LadderEngine::prepare (double newSampleRate, int maximumBlockSize, int chan
 
     coefficients.assign ((size_t) (2 * blockSize + 16), 0.0);
     feedbackGains.assign (coefficients.size(), 0.0);
+    settledFill = {};
+    spareLane.assign (coefficients.size(), 0.0f);
+    ringWave.assign (coefficients.size(), 0.0);
 
     reset();
 }
@@ -92,16 +88,259 @@ LadderEngine::BlockTerms LadderEngine::computeBlockTerms (double cutoff, double 
     return terms;
 }
 
-void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGain, double rate, size_t numSamples)
+//==============================================================================
+namespace
 {
-    const double smoothing = std::exp (-1.0 / (smoothingTimeSeconds * rate));
+    using VectorMath::Double2;
+    using VectorMath::broadcast;
 
+    [[gnu::always_inline]] inline Double2 magnitudeOf (Double2 x) noexcept
+    {
+        return x < 0.0 ? -x : x;
+    }
+
+    /** Two channels' worth of one block: their samples, the block's coefficients and their
+        filter memory, one channel per vector lane. */
+    struct PairJob
+    {
+        float* lanes[2];
+        size_t numSamples;
+        const double* stageGains;
+        const double* feedbackGains;
+        double* ringWave;   // one per sample
+        double drive;
+        LadderEngine::BlockTerms terms;
+        Double2 s1, s2, s3, s4, lastOutput, ringPhase, ringEnvelope;
+    };
+
+    /** The ring depends on the input and its own phase only, never on the loop. */
+    struct RingTone
+    {
+        Double2 phase, envelope;
+
+        /** The waveform at these phases: the triangle (2 / pi) asin(sin(phase)) comes exactly
+            out of the sine's own reduction. */
+        [[gnu::always_inline]] static Double2 waveAt (Double2 phases) noexcept
+        {
+            const auto [sine, triangle] = VectorMath::sine (phases);
+            return VectorMath::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
+        }
+
+        [[gnu::always_inline]] static double advanced (double p, double step) noexcept
+        {
+            p += step;
+            return p >= twoPi ? p - twoPi : p;
+        }
+
+        /** Both lanes almost always share their phase: then the waveform goes two samples per
+            vector, ahead of the loop. Returns false where they differ. */
+        [[gnu::always_inline]] bool makeSharedWave (double* wave, size_t numSamples, double step) noexcept
+        {
+            if (phase[0] != phase[1])
+                return false;
+
+            double p = phase[0];
+
+            for (size_t n = 0; n < numSamples; n += 2)
+            {
+                const double second = advanced (p, step);
+                const auto values = waveAt (Double2 { p, second });
+                wave[n] = values[0];
+
+                if (n + 1 < numSamples)
+                {
+                    wave[n + 1] = values[1];
+                    p = advanced (second, step);
+                }
+                else
+                {
+                    p = second;
+                }
+            }
+
+            phase = broadcast (p);
+            return true;
+        }
+
+        [[gnu::always_inline]] Double2 gateFor (Double2 x) noexcept
+        {
+            const auto decayed = ringEnvelopeDecay * envelope;
+            const auto magnitude = magnitudeOf (x);
+            envelope = decayed < magnitude ? magnitude : decayed;
+
+            const auto gate = 8.0 * envelope;
+            return gate > 1.0 ? broadcast (1.0) : gate;
+        }
+
+        /** One sample with each lane's own phase. */
+        [[gnu::always_inline]] Double2 nextWave (double step) noexcept
+        {
+            const auto values = waveAt (phase);
+            phase = phase + step;
+            phase = phase >= twoPi ? phase - twoPi : phase;
+            return values;
+        }
+    };
+
+    template <int Mode, int Slope>
+    [[gnu::always_inline]] inline void filterPair (PairJob& job) noexcept
+    {
+        using namespace LadderShaping;
+
+        const auto& terms = job.terms;
+        const bool shaping = terms.shapingLow > 0.0;
+        const bool ring = Mode == lowPass && shaping && terms.ringAmount > 0.0;
+
+        const auto drive = broadcast (job.drive);
+        RingTone ringTone { job.ringPhase, job.ringEnvelope };
+        const bool sharedWave = ring && ringTone.makeSharedWave (job.ringWave, job.numSamples, terms.ringPhaseStep);
+
+        const double q = terms.loopSaturation, inverseQ = 1.0 / q, h = terms.summingBlend;
+        auto s1 = job.s1, s2 = job.s2, s3 = job.s3, s4 = job.s4, y4 = job.lastOutput;
+
+        // Only the loop's own path waits from sample to sample: Q times the fourth stage's output
+        // goes into the next feedback tanh, and it is formed straight from the summing node's
+        // two terms, y4 = G^4 v + (1 - G) (G^3 s1 + G^2 s2 + G s3 + s4), while the stages
+        // themselves are worked out beside it. The path's two tanh take their arguments scaled
+        // by the table's points per unit (exactly, a power of two), folded into the multiplies.
+        constexpr double scale = VectorMath::pointsPerUnit, unscale = 1.0 / scale;
+        auto scaledLoopInput = (scale * q) * y4;
+
+        // The input saturation and the ring stand outside the feedback path: they fill the time
+        // the processor would otherwise spend waiting on the loop's tanh.
+        for (size_t n = 0; n < job.numSamples; ++n)
+        {
+            const Double2 x { job.lanes[0][n], job.lanes[1][n] };
+            const auto scaledInput = scale * VectorMath::tanh (drive * x);
+            Double2 ringNow {};
+
+            if (ring)
+            {
+                const auto wave = sharedWave ? broadcast (job.ringWave[n]) : ringTone.nextWave (terms.ringPhaseStep);
+                ringNow = wave * terms.ringAmount * ringTone.gateFor (x);
+            }
+
+            const double g = job.stageGains[n];
+            const double feedback = job.feedbackGains[n] * inverseQ;
+            const double qg4 = q * ((g * g) * (g * g));
+            const double fromSaturated = qg4 * h, fromLinear = qg4 - fromSaturated;
+            const auto fromStates = (scale * q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
+
+            const auto scaledU = scaledInput - (scale * feedback) * VectorMath::tanhOfScaled (scaledLoopInput);
+            const auto saturated = VectorMath::tanhOfScaled (scaledU);
+            scaledLoopInput = (scale * fromSaturated) * saturated + (fromLinear * scaledU + fromStates);
+
+            const auto u = unscale * scaledU;
+            const auto v = u + h * (saturated - u);
+            const auto y1 = (v  - s1) * g + s1;  s1 = 2.0 * y1 - s1;
+            const auto y2 = (y1 - s2) * g + s2;  s2 = 2.0 * y2 - s2;
+            const auto y3 = (y2 - s3) * g + s3;  s3 = 2.0 * y3 - s3;
+            y4 = (y3 - s4) * g + s4;             s4 = 2.0 * y4 - s4;
+
+            auto out = tapMix<Mode, Slope> (v, y1, y2, y3, y4);
+
+            if (shaping)
+            {
+                if constexpr (Mode == lowPass)
+                {
+                    out = shapeLowPass (out, Slope == fourPole, terms.shapingLow, terms.shapingLowSquared, y1, y2, y4);
+
+                    if (ring)
+                        out += ringNow;
+                }
+                else if constexpr (Mode == bandPass)
+                {
+                    out = shapeBandPass (out, terms.shapingLow);
+                }
+            }
+
+            out = terms.outputGain * out;
+            job.lanes[0][n] = (float) out[0];
+            job.lanes[1][n] = (float) out[1];
+        }
+
+        job.s1 = s1; job.s2 = s2; job.s3 = s3; job.s4 = s4;
+        job.lastOutput = y4;
+        job.ringPhase = ringTone.phase;
+        job.ringEnvelope = ringTone.envelope;
+    }
+
+    /** About -480 dB: whatever memory is left below this never comes out as anything. */
+    constexpr double restLevel = 1.0e-24;
+
+    bool isAtRest (const PairJob& job) noexcept
+    {
+        for (const auto& state : { job.s1, job.s2, job.s3, job.s4, job.lastOutput })
+            if (std::abs (state[0]) >= restLevel || std::abs (state[1]) >= restLevel)
+                return false;
+
+        return true;
+    }
+
+    bool isSilent (const float* samples, size_t numSamples) noexcept
+    {
+        float loudest = 0.0f;
+
+        for (size_t n = 0; n < numSamples; ++n)
+            loudest = std::max (loudest, std::abs (samples[n]));
+
+        return loudest == 0.0f;
+    }
+
+    using PairKernel = void (*) (PairJob&);
+
+    template <int Mode, int Slope>
+    void baselineKernel (PairJob& job) noexcept   { filterPair<Mode, Slope> (job); }
+
+    // The same code built for AVX2 with fused multiply-adds, chosen at run time.
+    template <int Mode, int Slope>
+    [[gnu::target ("avx2,fma")]] void wideKernel (PairJob& job) noexcept   { filterPair<Mode, Slope> (job); }
+
+    constexpr PairKernel baselineKernels[] = {
+        baselineKernel<0, 0>, baselineKernel<0, 1>, baselineKernel<0, 2>,
+        baselineKernel<1, 0>, baselineKernel<1, 1>, baselineKernel<1, 2>,
+        baselineKernel<2, 0>, baselineKernel<2, 1>, baselineKernel<2, 2>,
+    };
+
+    constexpr PairKernel wideKernels[] = {
+        wideKernel<0, 0>, wideKernel<0, 1>, wideKernel<0, 2>,
+        wideKernel<1, 0>, wideKernel<1, 1>, wideKernel<1, 2>,
+        wideKernel<2, 0>, wideKernel<2, 1>, wideKernel<2, 2>,
+    };
+}
+
+LadderEngine::Kernel LadderEngine::bestKernel() noexcept
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports ("avx2") && __builtin_cpu_supports ("fma") ? Kernel::wide : Kernel::baseline;
+}
+
+void LadderEngine::growScratch (size_t numSamples)
+{
+    // only when a block is longer than prepared
     if (coefficients.size() < numSamples)
     {
-        // only when a block is longer than prepared
         coefficients.resize (numSamples);
         feedbackGains.resize (numSamples);
+        settledFill = {};
     }
+
+    if (spareLane.size() < numSamples)
+    {
+        spareLane.resize (numSamples);
+        ringWave.resize (numSamples);
+    }
+}
+
+void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGain, double rate, size_t numSamples)
+{
+    if (smootherRate != rate)
+    {
+        smootherFactor = std::exp (-1.0 / (smoothingTimeSeconds * rate));
+        smootherRate = rate;
+    }
+
+    const double smoothing = smootherFactor;
 
     // The specified K is kept wherever the loop can take it, so stable settings are untouched.
     const auto stableFeedback = [feedbackGain, rate] (double stageGainN) noexcept
@@ -111,12 +350,20 @@ void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGa
 
     if (smoothedCutoffHz == targetCutoff)
     {
-        // Settled: the smoother would return the target on every sample, so one tan will do.
+        // Settled: the smoother would return the target on every sample, so one tan will do,
+        // and none while the settings stay as they are.
+        if (settledFill.cutoff == targetCutoff && settledFill.rate == rate && settledFill.feedbackGain == feedbackGain
+            && settledFill.length >= numSamples)
+            return;
+
         const double settledGain = stageGain (targetCutoff, rate);
-        std::fill_n (coefficients.begin(), numSamples, settledGain);
-        std::fill_n (feedbackGains.begin(), numSamples, stableFeedback (settledGain));
+        std::fill (coefficients.begin(), coefficients.end(), settledGain);
+        std::fill (feedbackGains.begin(), feedbackGains.end(), stableFeedback (settledGain));
+        settledFill = { targetCutoff, rate, feedbackGain, coefficients.size() };
         return;
     }
+
+    settledFill = {};
 
     // While gliding the limit follows the stage gain sample by sample: a glide from a high
     // cutoff down passes through gains at which the target's K would ring.
@@ -135,132 +382,80 @@ void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGa
 void LadderEngine::process (juce::dsp::AudioBlock<float> block, double rate)
 {
     const auto numSamples = block.getNumSamples();
-    const auto terms = computeBlockTerms (cutoffHz, resonanceAmount, driveGain, makeupGainDb, rate);
+    const TermsKey key { cutoffHz, resonanceAmount, driveGain, makeupGainDb, rate };
 
+    if (! (key == termsKey))
+    {
+        cachedTerms = computeBlockTerms (cutoffHz, resonanceAmount, driveGain, makeupGainDb, rate);
+        termsKey = key;
+    }
+
+    const auto terms = cachedTerms;
+
+    growScratch (numSamples);
     advanceCutoffSmoother (terms.targetCutoff, terms.feedbackGain, rate, numSamples);
 
     const auto channelsToFilter = std::min (block.getNumChannels(), (size_t) maxChannels);
     size_t channel = 0;
 
-    // Channels go through in pairs: two independent feedback loops side by side keep the
-    // processor busy while each waits on its own tanh.
     for (; channel + 2 <= channelsToFilter; channel += 2)
-        processLanesForSettings<2> (block, channel, terms);
+        processPair (block, channel, true, terms);
 
     if (channel < channelsToFilter)
-        processLanesForSettings<1> (block, channel, terms);
+        processPair (block, channel, false, terms);
 
     for (size_t c = 0; c < channelsToFilter; ++c)
         clearChannelIfNotFinite (c);
 }
 
-template <size_t Lanes>
-void LadderEngine::processLanesForSettings (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms)
+void LadderEngine::processPair (juce::dsp::AudioBlock<float>& block, size_t channel, bool withPartner, const BlockTerms& terms)
 {
-    using namespace LadderShaping;
+    const auto numSamples = block.getNumSamples();
+    const auto partner = channel + 1;
 
-    const auto mode = (modeIndex == highPass || modeIndex == bandPass) ? modeIndex : lowPass;
-    const auto slope = (slopeIndex == onePole || slopeIndex == threePole) ? slopeIndex : fourPole;
+    if (! withPartner)
+        std::fill_n (spareLane.begin(), numSamples, 0.0f);
 
-    switch (mode * 3 + slope)
+    const auto pair = [channel, partner, withPartner] (const ChannelState& state)
     {
-        case 0:  processLanes<lowPass,  onePole,   Lanes> (block, firstChannel, terms); break;
-        case 1:  processLanes<lowPass,  threePole, Lanes> (block, firstChannel, terms); break;
-        case 2:  processLanes<lowPass,  fourPole,  Lanes> (block, firstChannel, terms); break;
-        case 3:  processLanes<highPass, onePole,   Lanes> (block, firstChannel, terms); break;
-        case 4:  processLanes<highPass, threePole, Lanes> (block, firstChannel, terms); break;
-        case 5:  processLanes<highPass, fourPole,  Lanes> (block, firstChannel, terms); break;
-        case 6:  processLanes<bandPass, onePole,   Lanes> (block, firstChannel, terms); break;
-        case 7:  processLanes<bandPass, threePole, Lanes> (block, firstChannel, terms); break;
-        default: processLanes<bandPass, fourPole,  Lanes> (block, firstChannel, terms); break;
-    }
-}
+        return Double2 { state[channel], withPartner ? state[partner] : 0.0 };
+    };
 
-template <int Mode, int Slope, size_t Lanes>
-void LadderEngine::processLanes (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms)
-{
-    std::array<float*, Lanes> samples {};
-    std::array<ChannelMemory, Lanes> lanes {};
+    PairJob job { { block.getChannelPointer (channel), withPartner ? block.getChannelPointer (partner) : spareLane.data() },
+                  numSamples, coefficients.data(), feedbackGains.data(), ringWave.data(),
+                  (double) driveGain, terms,
+                  pair (stage1), pair (stage2), pair (stage3), pair (stage4), pair (lastOutput),
+                  // a silent lane keeps in step with its channel's ring, so they share its waveform
+                  withPartner ? pair (ringPhase) : broadcast (ringPhase[channel]), pair (ringEnvelope) };
 
-    for (size_t lane = 0; lane < Lanes; ++lane)
+    const auto mode = (modeIndex == LadderShaping::highPass || modeIndex == LadderShaping::bandPass) ? modeIndex : LadderShaping::lowPass;
+
+    // A filter whose memory has died away turns silence into silence: nothing to compute until
+    // sound comes in again. (Flushed denormals do not let the memory reach zero by itself: s g
+    // flushes to zero, so the stage update stops moving at the smallest normal numbers.) Not
+    // while the ring runs, whose phase moves on in silence too.
+    const bool ringRuns = mode == LadderShaping::lowPass && terms.shapingLow > 0.0 && terms.ringAmount > 0.0;
+    const bool atRest = ! ringRuns && isAtRest (job) && isSilent (job.lanes[0], numSamples) && isSilent (job.lanes[1], numSamples);
+
+    if (atRest)
+        job.s1 = job.s2 = job.s3 = job.s4 = job.lastOutput = Double2 {};
+
+    const auto slope = (slopeIndex == LadderShaping::onePole || slopeIndex == LadderShaping::threePole) ? slopeIndex : LadderShaping::fourPole;
+    const auto& kernels = kernel == Kernel::wide ? wideKernels : baselineKernels;
+
+    if (! atRest)
+        kernels[mode * 3 + slope] (job);
+
+    const auto unpair = [channel, partner, withPartner] (ChannelState& state, Double2 value)
     {
-        const auto c = firstChannel + lane;
-        samples[lane] = block.getChannelPointer (c);
-        lanes[lane] = { stage1[c], stage2[c], stage3[c], stage4[c], lastOutput[c], ringPhase[c], ringEnvelope[c] };
-    }
+        state[channel] = value[0];
 
-    for (size_t n = 0; n < block.getNumSamples(); ++n)
-    {
-        const double stageGainN = coefficients[n];
-        const double feedbackN = feedbackGains[n];
+        if (withPartner)
+            state[partner] = value[1];
+    };
 
-        for (size_t lane = 0; lane < Lanes; ++lane)
-            samples[lane][n] = (float) (terms.outputGain
-                                        * filterSample<Mode, Slope> (lanes[lane], samples[lane][n], stageGainN, feedbackN, terms));
-    }
-
-    for (size_t lane = 0; lane < Lanes; ++lane)
-    {
-        const auto c = firstChannel + lane;
-        const auto& m = lanes[lane];
-        stage1[c] = m.s1; stage2[c] = m.s2; stage3[c] = m.s3; stage4[c] = m.s4;
-        lastOutput[c] = m.lastOutput; ringPhase[c] = m.ringPhase; ringEnvelope[c] = m.ringEnvelope;
-    }
-}
-
-template <int Mode, int Slope>
-inline double LadderEngine::filterSample (ChannelMemory& m, double x, double stageGainN, double feedbackN,
-                                          const BlockTerms& terms) const noexcept
-{
-    const double q = terms.loopSaturation;
-
-    const double i = std::tanh (driveGain * x);
-    const double u = i - feedbackN * std::tanh (q * m.lastOutput) / q;
-    const double v = u + terms.summingBlend * (std::tanh (u) - u);
-
-    const double y1 = onePoleStep (v,  m.s1, stageGainN);
-    const double y2 = onePoleStep (y1, m.s2, stageGainN);
-    const double y3 = onePoleStep (y2, m.s3, stageGainN);
-    const double y4 = onePoleStep (y3, m.s4, stageGainN);
-    m.lastOutput = y4;
-
-    double out = LadderShaping::tapMix<Mode, Slope> (v, y1, y2, y3, y4);
-    const double a = terms.shapingLow;
-
-    if (a > 0.0)
-    {
-        if constexpr (Mode == LadderShaping::lowPass)
-        {
-            out = LadderShaping::shapeLowPass (out, Slope == LadderShaping::fourPole, a, terms.shapingLowSquared, y1, y2, y4);
-
-            if (terms.ringAmount > 0.0)
-                out += ringSample (m, x, terms);
-        }
-        else if constexpr (Mode == LadderShaping::bandPass)
-        {
-            out = LadderShaping::shapeBandPass (out, a);
-        }
-    }
-
-    return out;
-}
-
-inline double LadderEngine::ringSample (ChannelMemory& m, double x, const BlockTerms& terms) noexcept
-{
-    m.ringEnvelope = std::max (ringEnvelopeDecay * m.ringEnvelope, std::abs (x));
-    const double gate = std::clamp (8.0 * m.ringEnvelope, 0.0, 1.0);
-
-    const double phase = m.ringPhase;
-    const double sine = std::sin (phase);
-    const double triangle = std::asin (sine) * 0.6366197723675814;   // 2 / pi: a triangle in [-1, 1]
-    const double ring = std::tanh (1.35 * (0.22 * triangle + 0.78 * sine));
-
-    m.ringPhase = phase + terms.ringPhaseStep;
-
-    if (m.ringPhase >= twoPi)
-        m.ringPhase -= twoPi;
-
-    return ring * terms.ringAmount * gate;
+    unpair (stage1, job.s1); unpair (stage2, job.s2); unpair (stage3, job.s3); unpair (stage4, job.s4);
+    unpair (lastOutput, job.lastOutput); unpair (ringPhase, job.ringPhase); unpair (ringEnvelope, job.ringEnvelope);
 }
 
 void LadderEngine::clearChannelIfNotFinite (size_t c)

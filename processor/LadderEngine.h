@@ -65,26 +65,48 @@ public:
     static BlockTerms computeBlockTerms (double cutoff, double resonance, double drive,
                                          double makeupDb, double rate);
 
+    /** Which compiled filter kernel runs: the one for wide vector units (AVX2 with fused
+        multiply-add) where the processor has them, else the one any x86-64 can run. */
+    enum class Kernel { baseline, wide };
+    Kernel kernel = bestKernel();
+    static Kernel bestKernel() noexcept;
+
 private:
-    /** One channel's filter memory, held in registers while a block runs. */
-    struct ChannelMemory
-    {
-        double s1, s2, s3, s4, lastOutput, ringPhase, ringEnvelope;
-    };
-
     void advanceCutoffSmoother (double targetCutoff, double feedbackGain, double rate, size_t numSamples);
+    void growScratch (size_t numSamples);
 
-    template <size_t Lanes>
-    void processLanesForSettings (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms);
-
-    template <int Mode, int Slope, size_t Lanes>
-    void processLanes (juce::dsp::AudioBlock<float>& block, size_t firstChannel, const BlockTerms& terms);
-
-    template <int Mode, int Slope>
-    double filterSample (ChannelMemory& memory, double x, double stageGain, double feedbackGain,
-                         const BlockTerms& terms) const noexcept;
-
-    static double ringSample (ChannelMemory& memory, double x, const BlockTerms& terms) noexcept;
+    /** Filters channel and, when given, channel + 1 side by side in the two lanes of the
+        vector units; a lone channel runs beside a silent lane, so it sounds the same. */
+    void processPair (juce::dsp::AudioBlock<float>& block, size_t channel, bool withPartner, const BlockTerms& terms);
 
     void clearChannelIfNotFinite (size_t channel);
+
+    // The last settled fill of coefficients and feedbackGains: the same settings need no new one.
+    struct SettledFill
+    {
+        double cutoff = -1.0, rate = 0.0, feedbackGain = 0.0;
+        size_t length = 0;
+    };
+
+    SettledFill settledFill;
+
+    // Computed again only when a setting or the rate changes.
+    struct TermsKey
+    {
+        double cutoff = -1.0, resonance = 0.0, drive = 0.0, makeupDb = 0.0, rate = 0.0;
+        bool operator== (const TermsKey& other) const noexcept
+        {
+            return cutoff == other.cutoff && resonance == other.resonance && drive == other.drive
+                && makeupDb == other.makeupDb && rate == other.rate;
+        }
+    };
+
+    TermsKey termsKey;
+    BlockTerms cachedTerms {};
+    double smootherRate = 0.0, smootherFactor = 0.0;
+
+    // Sized with coefficients: a silent partner lane for an odd channel, and the ring's
+    // waveform for a block.
+    std::vector<float> spareLane;
+    std::vector<double> ringWave;
 };

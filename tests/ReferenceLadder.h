@@ -12,6 +12,7 @@ class ReferenceLadder
 public:
     double cutoff = 1000.0, resonance = 0.0, drive = 1.0, makeupDb = 0.0;
     int mode = 0, slope = 2;
+    bool stabilityCap = false;
 
     explicit ReferenceLadder (double initialCutoff, double rate)
         : smoothed (std::min (0.49 * rate, std::max (20.0, initialCutoff))) {}
@@ -55,9 +56,20 @@ public:
         {
             const double x = samples[n];
             const double G = stageGains[n];
+            double Kn = K;
+
+            if (stabilityCap)
+            {
+                // The loop's pole pair reaches the unit circle at K = 4 / (1 + G)^2; keep a decay
+                // of 200 dB/s (at most 0.03 G nepers a sample) through dK/dalpha.
+                const double alpha = std::min (200.0 * std::log (10.0) / 20.0 / (fs * G), 0.03);
+                const double edge = 4.0 / ((1.0 + G) * (1.0 + G));
+                const double perNeper = 4.0 * ((1.0 + G) * (1.0 + G) * (1.0 + G) + 1.0 - G) / std::pow (1.0 + G, 4.0);
+                Kn = std::min (K, edge - alpha * perNeper);
+            }
 
             const double i = std::tanh (d * x);
-            const double u = i - K * std::tanh (Q * lastOutput) / Q;
+            const double u = i - Kn * std::tanh (Q * lastOutput) / Q;
             const double v = u + h * (std::tanh (u) - u);
 
             double y[4];
