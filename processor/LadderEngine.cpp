@@ -203,7 +203,7 @@ namespace
         // two terms, y4 = G^4 v + (1 - G) (G^3 s1 + G^2 s2 + G s3 + s4), while the stages
         // themselves are worked out beside it. The path's two tanh take their arguments scaled
         // by the table's points per unit (exactly, a power of two), folded into the multiplies.
-        constexpr double scale = VectorMath::pointsPerUnit, unscale = 1.0 / scale;
+        constexpr double scale = VectorMath::loopPointsPerUnit, unscale = 1.0 / scale;
         auto scaledLoopInput = (scale * q) * y4;
 
         // The input saturation and the ring stand outside the feedback path: they fill the time
@@ -226,8 +226,8 @@ namespace
             const double fromSaturated = qg4 * h, fromLinear = qg4 - fromSaturated;
             const auto fromStates = (scale * q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
 
-            const auto scaledU = scaledInput - (scale * feedback) * VectorMath::tanhOfScaled (scaledLoopInput);
-            const auto saturated = VectorMath::tanhOfScaled (scaledU);
+            const auto scaledU = scaledInput - (scale * feedback) * VectorMath::loopTanhOfScaled (scaledLoopInput);
+            const auto saturated = VectorMath::loopTanhOfScaled (scaledU);
             scaledLoopInput = (scale * fromSaturated) * saturated + (fromLinear * scaledU + fromStates);
 
             const auto u = unscale * scaledU;

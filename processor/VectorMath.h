@@ -117,6 +117,72 @@ namespace VectorMath
         return tanhOfScaled (x * (double) pointsPerUnit);   // exact: a power of two
     }
 
+    /** The feedback loop's tanh: the same table idea with four times the points and a cubic
+        around each (one 32-byte entry), so the value is two multiply-adds after the table's
+        load instead of three; absolute error about 1e-12, far below what the output can show.
+        Its argument comes scaled by loopPointsPerUnit. The index is clamped as an integer, off
+        the vector path; the last entry is exactly 1, so any finite argument beyond the table,
+        however large its t, gives 1 with its sign. Only for arguments the loop makes: a NaN
+        here stays NaN (the input's tanh never lets one in). */
+    inline constexpr int loopPointsPerUnit = 256;
+    inline constexpr int loopNumPoints = (int) (largestArgument * loopPointsPerUnit) + 1;
+
+    struct alignas (32) LoopPoint
+    {
+        double coefficients[4];
+    };
+
+    struct LoopTable
+    {
+        LoopPoint points[loopNumPoints];
+
+        /** Taylor coefficients to the third derivative, in long double, in t = 256 (|x| - point). */
+        LoopTable() noexcept
+        {
+            for (int k = 0; k < loopNumPoints; ++k)
+            {
+                const long double y = std::tanh ((long double) k / loopPointsPerUnit);
+                const long double first = 1.0L - y * y;
+                const long double second = -2.0L * y * first;
+                const long double third = -2.0L * (first * first + y * second);
+                const long double h = 1.0L / loopPointsPerUnit;
+                const bool last = k == loopNumPoints - 1;
+                points[k].coefficients[0] = last ? 1.0 : (double) y;
+                points[k].coefficients[1] = last ? 0.0 : (double) (first * h);
+                points[k].coefficients[2] = last ? 0.0 : (double) (second * h * h / 2.0L);
+                points[k].coefficients[3] = last ? 0.0 : (double) (third * h * h * h / 6.0L);
+            }
+        }
+    };
+
+    inline const LoopTable loopTable;
+
+    [[gnu::always_inline]] inline Double2 loopTanhOfScaled (Double2 scaledX) noexcept
+    {
+        const Int2 signBit = { INT64_MIN, INT64_MIN };
+        const Double2 magic = broadcast (0x1.8p52);
+        std::int64_t magicBits;
+        std::memcpy (&magicBits, &magic[0], sizeof (magicBits));
+
+        const auto bits = (Int2) scaledX;
+        const auto sign = bits & signBit;
+        const auto scaled = (Double2) (bits & ~signBit);
+        const auto shifted = scaled + magic;
+        const auto t = scaled - (shifted - magic);
+
+        // Beyond the table (or past 2^51, where shifted leaves magic's binade) the unsigned
+        // difference is at least the last index.
+        constexpr auto lastIndex = (std::uint64_t) (loopNumPoints - 1);
+        const auto index = (Int2) shifted - magicBits;
+        const auto* p0 = loopTable.points[std::min ((std::uint64_t) index[0], lastIndex)].coefficients;
+        const auto* p1 = loopTable.points[std::min ((std::uint64_t) index[1], lastIndex)].coefficients;
+        const auto c = [p0, p1] (int n) { return Double2 { p0[n], p1[n] }; };
+
+        const auto t2 = t * t;
+        const auto magnitude = (c (0) + c (1) * t) + t2 * (c (2) + c (3) * t);
+        return (Double2) ((Int2) magnitude | sign);
+    }
+
     struct SineAndTriangle
     {
         Double2 sine, triangle;
