@@ -226,12 +226,15 @@ namespace
             const double fromSaturated = qg4 * h, fromLinear = qg4 - fromSaturated;
             const auto fromStates = (scale * q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
 
-            const auto scaledU = scaledInput - (scale * feedback) * VectorMath::loopTanhOfScaled (scaledLoopInput);
-            const auto saturated = VectorMath::loopTanhOfScaled (scaledU);
-            scaledLoopInput = (scale * fromSaturated) * saturated + (fromLinear * scaledU + fromStates);
+            // Each tanh's sign goes onto the factor it is multiplied by, which waits for nothing.
+            const auto fed = VectorMath::loopTanhPartsOfScaled (scaledLoopInput);
+            const auto scaledU = VectorMath::withSign (broadcast (-scale * feedback), fed.sign) * fed.magnitude + scaledInput;
+            const auto saturated = VectorMath::loopTanhPartsOfScaled (scaledU);
+            scaledLoopInput = VectorMath::withSign (broadcast (scale * fromSaturated), saturated.sign) * saturated.magnitude
+                            + (fromLinear * scaledU + fromStates);
 
             const auto u = unscale * scaledU;
-            const auto v = u + h * (saturated - u);
+            const auto v = u + h * (VectorMath::withSign (saturated.magnitude, saturated.sign) - u);
             const auto y1 = (v  - s1) * g + s1;  s1 = 2.0 * y1 - s1;
             const auto y2 = (y1 - s2) * g + s2;  s2 = 2.0 * y2 - s2;
             const auto y3 = (y2 - s3) * g + s3;  s3 = 2.0 * y3 - s3;
