@@ -11,9 +11,9 @@
 
 /** Two doubles at once, branch-free, for the filter's inner loops.
 
-    tanh: within a few units in the last place, as the C library's, at a fraction of its cost:
-    the filter's feedback loop waits on two of these every sample, so their latency is the
-    engine's speed. |x| is rounded to the nearest 1/64; around that point a degree-7 Taylor polynomial of tanh
+    tanh: within a few units in the last place, as the C library's, at a fraction of its cost,
+    for the input saturation and the ring (the feedback loop has a shorter one of its own,
+    loopTanhOfScaled, below). |x| is rounded to the nearest 1/64; around that point a degree-7 Taylor polynomial of tanh
     (in t = 64 |x| - k, |t| <= 1/2, one 64-byte line per point) gives the value, and the sign is
     put back. The table runs to |x| = 19.5, beyond which tanh is 1 in double precision. NaN gives
     1 with its sign, so a NaN that reaches the filter can never settle in its memory.
