@@ -119,22 +119,22 @@ namespace VectorMath
 
     /** The feedback loop's tanh: the same table idea with more points and a cubic around each,
         so the value is two multiply-adds after the table's load instead of three; absolute error
-        below 1e-11, far below what the output can show. The coefficients lie in one array each,
+        about 5e-12, far below what the output can show. The coefficients lie in one array each,
         so a point's address is the index times 8 with no shift or add on the loop's path. The
         argument comes scaled by loopPointsPerUnit. The index is clamped as an integer; the last
         point is exactly 1, so any finite argument beyond the table, however large its t, gives
         1 with its sign. Only for arguments the loop makes: a NaN here stays NaN (the input's
         tanh never lets one in). */
-    inline constexpr int loopPointsPerUnit = 128;
+    inline constexpr int loopPointsPerUnit = 256;
     inline constexpr int loopNumPoints = (int) (largestArgument * loopPointsPerUnit) + 1;
 
     struct alignas (64) LoopTable
     {
         double coefficients[4][loopNumPoints];
 
-        /** Around each point the cubic in t = 128 (|x| - point) through tanh at the four Chebyshev
-            nodes of |t| <= 1/2, in long double: an eighth of the Taylor cubic's error. At 0 the
-            Taylor cubic itself, which is odd and exact to the fifth power there. */
+        /** Around each point the cubic in t = 256 (|x| - point) through tanh at the four Chebyshev
+            nodes of |t| <= 1, in long double: the index may be one off the nearest point (see
+            below). At 0 the Taylor cubic itself, which is odd and exact to the fifth power there. */
         LoopTable() noexcept
         {
             constexpr long double h = 1.0L / loopPointsPerUnit;
@@ -149,7 +149,7 @@ namespace VectorMath
 
                 for (int j = 0; j < 4; ++j)
                 {
-                    nodes[j] = 0.5L * std::cos ((2 * j + 1) * 3.14159265358979323846264338327950288L / 8.0L);
+                    nodes[j] = std::cos ((2 * j + 1) * 3.14159265358979323846264338327950288L / 8.0L);
                     values[j] = std::tanh (((long double) k + nodes[j]) * h);
                 }
 
@@ -193,29 +193,38 @@ namespace VectorMath
         return (Double2) ((Int2) value ^ sign);
     }
 
-    [[gnu::always_inline]] inline MagnitudeAndSign loopTanhPartsOfScaled (Double2 scaledX) noexcept
+    /** Adding it rounds a double below 2^51 in magnitude to an integer, kept in the low bits. */
+    inline constexpr double roundingMagic = 0x1.8p52;
+
+    /** shiftedX is scaledX + roundingMagic, which a caller forms in a multiply-add beside the one
+        that forms scaledX, a * b + (c + roundingMagic): the table index then comes straight out
+        of it, rounded with its sign, and its magnitude is taken as an integer. Rounding c first
+        puts shiftedX up to one point off scaledX's nearest; the cubics hold for |t| <= 1. */
+    [[gnu::always_inline]] inline MagnitudeAndSign loopTanhPartsOfScaled (Double2 scaledX, Double2 shiftedX) noexcept
     {
         const Int2 signBit = { INT64_MIN, INT64_MIN };
-        const Double2 magic = broadcast (0x1.8p52);
         std::int64_t magicBits;
-        std::memcpy (&magicBits, &magic[0], sizeof (magicBits));
+        std::memcpy (&magicBits, &roundingMagic, sizeof (magicBits));
 
-        const auto bits = (Int2) scaledX;
-        const auto sign = bits & signBit;
-        const auto scaled = (Double2) (bits & ~signBit);
-        const auto shifted = scaled + magic;
-        const auto t = scaled - (shifted - magic);
+        const auto sign = (Int2) scaledX & signBit;
+        const auto t = (Double2) ((Int2) (scaledX - (shiftedX - roundingMagic)) ^ sign);
 
-        // Beyond the table (or past 2^51, where shifted leaves magic's binade) the unsigned
-        // difference is at least the last index.
+        // Past 2^51, where shifted leaves magic's binade, the magnitude is at least the last
+        // index too (unsigned, so even the most negative difference is).
         constexpr auto lastIndex = (std::uint64_t) (loopNumPoints - 1);
-        const auto index = (Int2) shifted - magicBits;
-        const auto i0 = std::min ((std::uint64_t) index[0], lastIndex);
-        const auto i1 = std::min ((std::uint64_t) index[1], lastIndex);
+        const auto rounded = (Int2) shiftedX - magicBits;
+        const auto magnitudeOf = [] (std::int64_t i) { const auto u = (std::uint64_t) i; return i < 0 ? 0 - u : u; };
+        const auto i0 = std::min (magnitudeOf (rounded[0]), lastIndex);
+        const auto i1 = std::min (magnitudeOf (rounded[1]), lastIndex);
         const auto c = [i0, i1] (int n) { return Double2 { loopTable.coefficients[n][i0], loopTable.coefficients[n][i1] }; };
 
         const auto t2 = t * t;
         return { (c (0) + c (1) * t) + t2 * (c (2) + c (3) * t), sign };
+    }
+
+    [[gnu::always_inline]] inline MagnitudeAndSign loopTanhPartsOfScaled (Double2 scaledX) noexcept
+    {
+        return loopTanhPartsOfScaled (scaledX, scaledX + roundingMagic);
     }
 
     [[gnu::always_inline]] inline Double2 loopTanhOfScaled (Double2 scaledX) noexcept
