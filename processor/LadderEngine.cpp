@@ -203,8 +203,9 @@ namespace
         // two terms, y4 = G^4 v + (1 - G) (G^3 s1 + G^2 s2 + G s3 + s4), while the stages
         // themselves are worked out beside it. The path's two tanh take their arguments scaled
         // by the table's points per unit (exactly, a power of two), folded into the multiplies.
-        constexpr double scale = VectorMath::pointsPerUnit, unscale = 1.0 / scale;
+        constexpr double scale = VectorMath::loopPointsPerUnit, unscale = 1.0 / scale;
         auto scaledLoopInput = (scale * q) * y4;
+        auto shiftedLoopInput = scaledLoopInput + VectorMath::roundingMagic;
 
         // The input saturation and the ring stand outside the feedback path: they fill the time
         // the processor would otherwise spend waiting on the loop's tanh.
@@ -226,12 +227,22 @@ namespace
             const double fromSaturated = qg4 * h, fromLinear = qg4 - fromSaturated;
             const auto fromStates = (scale * q * (1.0 - g)) * (((g * s1 + s2) * g + s3) * g + s4);
 
-            const auto scaledU = scaledInput - (scale * feedback) * VectorMath::tanhOfScaled (scaledLoopInput);
-            const auto saturated = VectorMath::tanhOfScaled (scaledU);
-            scaledLoopInput = (scale * fromSaturated) * saturated + (fromLinear * scaledU + fromStates);
+            // Each tanh's sign goes onto the factor it is multiplied by, which waits for nothing,
+            // and each argument is also formed already rounded to the table's grid, by a second
+            // multiply-add beside the first.
+            const auto fed = VectorMath::loopTanhPartsOfScaled (scaledLoopInput, shiftedLoopInput);
+            const auto signedFeedback = VectorMath::withSign (broadcast (-scale * feedback), fed.sign);
+            const auto scaledU = signedFeedback * fed.magnitude + scaledInput;
+            const auto shiftedU = signedFeedback * fed.magnitude + (scaledInput + VectorMath::roundingMagic);
+
+            const auto saturated = VectorMath::loopTanhPartsOfScaled (scaledU, shiftedU);
+            const auto signedFromSaturated = VectorMath::withSign (broadcast (scale * fromSaturated), saturated.sign);
+            const auto fromU = fromLinear * scaledU + fromStates;
+            scaledLoopInput = signedFromSaturated * saturated.magnitude + fromU;
+            shiftedLoopInput = signedFromSaturated * saturated.magnitude + (fromU + VectorMath::roundingMagic);
 
             const auto u = unscale * scaledU;
-            const auto v = u + h * (saturated - u);
+            const auto v = u + h * (VectorMath::withSign (saturated.magnitude, saturated.sign) - u);
             const auto y1 = (v  - s1) * g + s1;  s1 = 2.0 * y1 - s1;
             const auto y2 = (y1 - s2) * g + s2;  s2 = 2.0 * y2 - s2;
             const auto y3 = (y2 - s3) * g + s3;  s3 = 2.0 * y3 - s3;
