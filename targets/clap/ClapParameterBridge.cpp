@@ -7,7 +7,7 @@
 #include <string>
 #include <system_error>
 
-thread_local bool ClapParameterBridge::applyingHostChange = false;
+thread_local bool ClapParameterBridge::applyingHostChange [[gnu::tls_model ("initial-exec")]] = false;
 
 namespace
 {
