@@ -25,6 +25,8 @@ namespace
     }
 }
 
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     static const ClapTestLibrary library { TESSALINE_CLAP_PATH };

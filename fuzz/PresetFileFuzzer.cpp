@@ -36,6 +36,8 @@ namespace
     }
 }
 
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     FuzzSupport::initialiseOnce();

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     FuzzSupport::initialiseOnce();

@@ -1,5 +1,9 @@
 #include "presets/PresetFiles.h"
 
+#if ! JUCE_WINDOWS
+ #include <sys/stat.h>
+#endif
+
 namespace
 {
     /** What a preset file means by each field it does not mention, in field order. Note that a
@@ -29,10 +33,49 @@ namespace
         return juce::File (folder.getFullPathName() + juce::File::getSeparatorString() + fileName);
     }
 
+    /** Writes the whole document beside the target and only then moves it into the target's
+        place, so a full disk, a missing right or a writer killed part way leaves the previous
+        file as it was. XmlElement::writeTo cannot be trusted with that: it takes a short write
+        (the usual sign of a full disk) for success and renames the piece over the target. */
+    bool writeWholeOrNothing (const juce::XmlElement& element, const juce::File& target)
+    {
+        juce::MemoryOutputStream text;
+        element.writeTo (text, juce::XmlElement::TextFormat());
+
+        const juce::TemporaryFile temporary (target);
+
+        {
+            juce::FileOutputStream out (temporary.getFile());
+
+            if (! out.openedOk() || ! out.write (text.getData(), text.getDataSize()))
+                return false;
+
+            out.flush(); // fsync on POSIX: the bytes are on disk before the rename
+
+            if (out.getStatus().failed())
+                return false;
+        }
+
+        return temporary.getFile().getSize() == (juce::int64) text.getDataSize()
+            && temporary.overwriteTargetFileWithTemporary();
+    }
+
     void writeDocument (const juce::XmlElement& element, const juce::File& target)
     {
         // Failures are not reported: the caller's in-memory change stands either way.
-        [[maybe_unused]] const auto written = element.writeTo (target, juce::XmlElement::TextFormat());
+        [[maybe_unused]] const auto written = writeWholeOrNothing (element, target);
+    }
+
+    /** Only regular files are read: opening a named pipe would wait for a writer for ever, and
+        a device could be read without end. */
+    bool isRegularFile (const juce::File& file)
+    {
+       #if JUCE_WINDOWS
+        return file.existsAsFile();
+       #else
+        struct stat info {};
+        return ::stat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISREG (info.st_mode);
+       #endif
     }
 }
 
@@ -133,6 +176,9 @@ void savePresetToFolder (const Preset& preset)
 
 std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
 {
+    if (! isRegularFile (file))
+        return nullptr;
+
     juce::FileInputStream stream (file);
 
     if (! stream.openedOk())
