@@ -19,8 +19,9 @@ namespace FuzzSupport
             return folder;
         }();
 
-        // Kept for the whole run: libFuzzer ends the process without returning.
-        static const juce::ScopedJuceInitialiser_GUI framework;
-        juce::ignoreUnused (home);
+        // Never shut down: libFuzzer ends the process through exit(), when the framework's own
+        // statics may already be gone.
+        static const auto* framework = new juce::ScopedJuceInitialiser_GUI();
+        juce::ignoreUnused (home, framework);
     }
 }

@@ -6,13 +6,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+
+namespace
+{
+    /** The XML inside a state blob, for the report. */
+    juce::String textOf (const juce::MemoryBlock& blob)
+    {
+        return blob.getSize() > 8 ? juce::String::fromUTF8 (static_cast<const char*> (blob.getData()) + 8, (int) blob.getSize() - 8)
+                                  : juce::String();
+    }
+}
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     FuzzSupport::initialiseOnce();
-    static TessalineAudioProcessor processor;
+    // Kept to the end, like the framework (FuzzSupport.h).
+    static auto& processor = *new TessalineAudioProcessor();
 
     processor.setStateInformation (data, (int) size);
 
@@ -25,7 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     fresh.getStateInformation (savedAgain);
 
     if (saved != savedAgain)
+    {
+        std::fprintf (stderr, "saved:\n%s\nsaved again:\n%s\n",
+                      textOf (saved).toRawUTF8(), textOf (savedAgain).toRawUTF8());
         std::abort();
+    }
 
     for (auto* parameter : processor.getParameters())
     {

@@ -198,7 +198,34 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
             // still write "PARAMETERS".
             xml->setTagName (treeType);
             apvts.replaceState (juce::ValueTree::fromXml (*xml));
+            storeLegalValuesInState();
         }
+    }
+}
+
+void TessalineAudioProcessor::storeLegalValuesInState()
+{
+    // A value out of range, between a choice's steps or no number at all leaves its parameter
+    // at a legal value but stays in the tree as written, and so in every later save, where a
+    // fresh instance would read it differently. The tree takes what the parameters hold.
+    for (auto* parameter : getParameters())
+    {
+        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
+
+        if (ranged == nullptr)
+            continue;
+
+        auto child = apvts.state.getChildWithProperty ("id", ranged->getParameterID());
+
+        if (! child.isValid())
+            continue;
+
+        const auto held = (double) ranged->convertFrom0to1 (ranged->getValue());
+        const auto stored = child.getProperty ("value").toString().trim();
+        const auto isPlainNumber = stored.isNotEmpty() && stored.containsOnly ("0123456789.-+eE");
+
+        if (! isPlainNumber || stored.getDoubleValue() != held)
+            child.setProperty ("value", held, nullptr);
     }
 }
 
