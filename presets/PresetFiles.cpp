@@ -1,4 +1,5 @@
 #include "presets/PresetFiles.h"
+#include "processor/XmlNesting.h"
 
 #if ! JUCE_WINDOWS
  #include <sys/stat.h>
@@ -190,6 +191,9 @@ std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
     stream.readIntoMemoryBlock (bytes, PresetFiles::maxDocumentBytes + 1);
 
     if (bytes.getSize() > (size_t) PresetFiles::maxDocumentBytes)
+        return nullptr;
+
+    if (! XmlNesting::isShallow (static_cast<const char*> (bytes.getData()), bytes.getSize()))
         return nullptr;
 
     juce::MemoryInputStream text (bytes, false);

@@ -1,4 +1,5 @@
 #include "processor/TessalineAudioProcessor.h"
+#include "processor/XmlNesting.h"
 #include "editor/TessalineAudioProcessorEditor.h"
 #include "processor/ParameterIds.h"
 
@@ -190,6 +191,9 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
 
     const auto treeType = apvts.state.getType().toString();
 
+    if (! XmlNesting::isShallow (static_cast<const char*> (data), (size_t) sizeInBytes))
+        return;
+
     if (auto xml = getXmlFromBinary (data, sizeInBytes))
     {
         if (xml->getTagName().equalsIgnoreCase (treeType))
@@ -221,10 +225,21 @@ void TessalineAudioProcessor::storeLegalValuesInState()
             continue;
 
         const auto held = (double) ranged->convertFrom0to1 (ranged->getValue());
-        const auto stored = child.getProperty ("value").toString().trim();
-        const auto isPlainNumber = stored.isNotEmpty() && stored.containsOnly ("0123456789.-+eE");
+        const auto& stored = child.getProperty ("value");
+        auto storedIsHeld = false;
 
-        if (! isPlainNumber || stored.getDoubleValue() != held)
+        // Numbers are compared as numbers: a NaN must not be turned into text on the way.
+        if (stored.isString())
+        {
+            const auto text = stored.toString().trim();
+            storedIsHeld = text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && text.getDoubleValue() == held;
+        }
+        else if (stored.isDouble() || stored.isInt() || stored.isInt64() || stored.isBool())
+        {
+            storedIsHeld = (double) stored == held;
+        }
+
+        if (! storedIsHeld)
             child.setProperty ("value", held, nullptr);
     }
 }

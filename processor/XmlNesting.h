@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+
+/** JUCE's XML parser descends one call per nested element, so a document of a few bytes per
+    level (a damaged preset file, a host's state blob) can overflow the stack. Text from outside
+    is measured with this before it is parsed. */
+namespace XmlNesting
+{
+    /** Far beyond any document of ours (a bank holds presets: two levels). */
+    inline constexpr int maxDepth = 64;
+
+    /** Whether no element of the text lies deeper than `limit`. It counts every tag that opens
+        and is not closed, so it may overestimate (never underestimate) the depth. */
+    inline bool isShallow (const char* text, size_t size, int limit = maxDepth) noexcept
+    {
+        int depth = 0;
+
+        for (size_t i = 0; i < size; ++i)
+        {
+            if (text[i] != '<' || i + 1 >= size)
+                continue;
+
+            const auto next = text[i + 1];
+
+            if (next == '/')
+            {
+                --depth;
+                continue;
+            }
+
+            if (next == '?' || next == '!')
+                continue;
+
+            if (++depth > limit)
+                return false;
+
+            // To the end of the tag, past quoted attribute values; "/>" closes it again.
+            char quote = 0;
+            size_t end = i + 1;
+
+            for (; end < size; ++end)
+            {
+                const auto c = text[end];
+
+                if (quote != 0)
+                    quote = c == quote ? 0 : quote;
+                else if (c == '"' || c == '\'')
+                    quote = c;
+                else if (c == '>')
+                    break;
+            }
+
+            if (end < size && text[end - 1] == '/')
+                --depth;
+
+            i = end;
+        }
+
+        return true;
+    }
+}
