@@ -1,4 +1,5 @@
 #include "presets/PresetFiles.h"
+#include "processor/Utf8Text.h"
 #include "processor/XmlNesting.h"
 
 #if ! JUCE_WINDOWS
@@ -194,6 +195,12 @@ std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
         return nullptr;
 
     if (! XmlNesting::isShallow (static_cast<const char*> (bytes.getData()), bytes.getSize()))
+        return nullptr;
+
+    // Our files are UTF-8: anything else is no file of ours, and could lead JUCE's text
+    // classes past the end of the text (Utf8Text.h).
+    if (! Utf8Text::isWellFormed (static_cast<const char*> (bytes.getData()), bytes.getSize())
+        || ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (bytes.getData()), bytes.getSize()))
         return nullptr;
 
     juce::MemoryInputStream text (bytes, false);

@@ -1,4 +1,5 @@
 #include "processor/TessalineAudioProcessor.h"
+#include "processor/Utf8Text.h"
 #include "processor/XmlNesting.h"
 #include "editor/TessalineAudioProcessorEditor.h"
 #include "processor/ParameterIds.h"
@@ -194,6 +195,13 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
     if (! XmlNesting::isShallow (static_cast<const char*> (data), (size_t) sizeInBytes))
         return;
 
+    // Only well-formed UTF-8 goes on to the parser (the blob is its 8-byte header, then the text).
+    if (sizeInBytes > 8 && ! Utf8Text::isWellFormed (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
+        return;
+
+    if (sizeInBytes > 8 && ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
+        return;
+
     if (auto xml = getXmlFromBinary (data, sizeInBytes))
     {
         if (xml->getTagName().equalsIgnoreCase (treeType))
@@ -201,9 +209,33 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
             // The root is matched ignoring case; keep the tree's own spelling so later saves
             // still write "PARAMETERS".
             xml->setTagName (treeType);
+            keepFirstValueOfEachParameter (*xml);
             apvts.replaceState (juce::ValueTree::fromXml (*xml));
             storeLegalValuesInState();
         }
+    }
+}
+
+void TessalineAudioProcessor::keepFirstValueOfEachParameter (juce::XmlElement& state) const
+{
+    // A damaged blob may name a parameter twice; the tree binds one entry to the parameter and
+    // keeps the other as written, so later saves would differ from what a fresh instance reads.
+    juce::StringArray seen;
+
+    for (auto* child = state.getFirstChildElement(); child != nullptr;)
+    {
+        auto* next = child->getNextElement();
+        const auto id = child->getStringAttribute ("id");
+
+        if (child->hasTagName ("PARAM") && apvts.getParameter (id) != nullptr)
+        {
+            if (seen.contains (id))
+                state.removeChildElement (child, true);
+            else
+                seen.add (id);
+        }
+
+        child = next;
     }
 }
 

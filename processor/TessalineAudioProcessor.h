@@ -63,6 +63,7 @@ private:
     };
 
     void applyParameterSnapshot();
+    void keepFirstValueOfEachParameter (juce::XmlElement&) const;
     void storeLegalValuesInState();
     void processInPreparedChunks (juce::dsp::AudioBlock<float> block);
     void processChunk (juce::dsp::AudioBlock<float> chunk);

@@ -59,4 +59,31 @@ namespace XmlNesting
 
         return true;
     }
+
+    /** Whether "<?" appears nowhere but in the declaration at the very start: JUCE's parser
+        runs away (for minutes, on a file of a kilobyte) on one inside the document. */
+    inline bool hasNoInnerProcessingInstruction (const char* text, size_t size) noexcept
+    {
+        size_t i = 0;
+
+        // A byte-order mark, white space, then perhaps the declaration.
+        if (size >= 3 && (unsigned char) text[0] == 0xef && (unsigned char) text[1] == 0xbb && (unsigned char) text[2] == 0xbf)
+            i = 3;
+
+        while (i < size && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+            ++i;
+
+        if (i + 1 < size && text[i] == '<' && text[i + 1] == '?')
+        {
+            for (i += 2; i + 1 < size && ! (text[i] == '?' && text[i + 1] == '>'); ++i) {}
+
+            i += 2;
+        }
+
+        for (; i + 1 < size; ++i)
+            if (text[i] == '<' && text[i + 1] == '?')
+                return false;
+
+        return true;
+    }
 }

@@ -1,5 +1,7 @@
 #include "targets/clap/ClapParameterBridge.h"
 
+#include "processor/Utf8Text.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -201,7 +203,9 @@ bool ClapParameterBridge::textToValue (clap_id id, const char* display, double& 
 {
     auto* parameter = find (id);
 
-    if (parameter == nullptr || display == nullptr)
+    // Malformed UTF-8 would be read past its end by JUCE's text classes: no value of ours.
+    if (parameter == nullptr || display == nullptr
+        || ! Utf8Text::isWellFormed (display))
         return false;
 
     const auto text = juce::String::fromUTF8 (display).trim();
