@@ -208,35 +208,50 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
         {
             // The root is matched ignoring case; keep the tree's own spelling so later saves
             // still write "PARAMETERS".
-            xml->setTagName (treeType);
-            keepFirstValueOfEachParameter (*xml);
-            apvts.replaceState (juce::ValueTree::fromXml (*xml));
+            apvts.replaceState (juce::ValueTree::fromXml (*legalState (*xml)));
             storeLegalValuesInState();
         }
     }
 }
 
-void TessalineAudioProcessor::keepFirstValueOfEachParameter (juce::XmlElement& state) const
+std::unique_ptr<juce::XmlElement> TessalineAudioProcessor::legalState (const juce::XmlElement& loaded) const
 {
-    // A damaged blob may name a parameter twice; the tree binds one entry to the parameter and
-    // keeps the other as written, so later saves would differ from what a fresh instance reads.
-    juce::StringArray seen;
+    // Only what the parameters can hold goes into the tree: one entry per parameter in their
+    // own order (the first the blob names), its value within range, or the default for no
+    // entry or no number at all. Anything
+    // else a damaged blob carries (second entries, repeated attributes, foreign children) would
+    // stay in the tree as written and make later saves differ from what a fresh instance reads.
+    auto state = std::make_unique<juce::XmlElement> (apvts.state.getType().toString());
 
-    for (auto* child = state.getFirstChildElement(); child != nullptr;)
+    // In the order the tree already has them (a fresh tree's own), so that a state saved before
+    // any load reads back to the same bytes.
+    juce::Array<juce::RangedAudioParameter*> inOrder;
+
+    for (const auto& child : apvts.state)
+        if (auto* ranged = apvts.getParameter (child.getProperty ("id").toString()))
+            inOrder.addIfNotAlreadyThere (ranged);
+
+    for (auto* parameter : getParameters())
+        if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter))
+            inOrder.addIfNotAlreadyThere (ranged);
+
+    for (auto* ranged : inOrder)
     {
-        auto* next = child->getNextElement();
-        const auto id = child->getStringAttribute ("id");
+        const auto* entry = loaded.getChildByAttribute ("id", ranged->getParameterID());
+        const auto& range = ranged->getNormalisableRange();
+        const auto text = entry != nullptr && entry->hasTagName ("PARAM") ? entry->getStringAttribute ("value").trim()
+                                                                          : juce::String();
+        auto value = (double) ranged->convertFrom0to1 (ranged->getDefaultValue());
 
-        if (child->hasTagName ("PARAM") && apvts.getParameter (id) != nullptr)
-        {
-            if (seen.contains (id))
-                state.removeChildElement (child, true);
-            else
-                seen.add (id);
-        }
+        if (text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && std::isfinite (text.getDoubleValue()))
+            value = juce::jlimit ((double) range.start, (double) range.end, text.getDoubleValue());
 
-        child = next;
+        auto* legal = state->createNewChildElement ("PARAM");
+        legal->setAttribute ("id", ranged->getParameterID());
+        legal->setAttribute ("value", value);
     }
+
+    return state;
 }
 
 void TessalineAudioProcessor::storeLegalValuesInState()

@@ -63,7 +63,7 @@ private:
     };
 
     void applyParameterSnapshot();
-    void keepFirstValueOfEachParameter (juce::XmlElement&) const;
+    std::unique_ptr<juce::XmlElement> legalState (const juce::XmlElement& loaded) const;
     void storeLegalValuesInState();
     void processInPreparedChunks (juce::dsp::AudioBlock<float> block);
     void processChunk (juce::dsp::AudioBlock<float> chunk);
