@@ -16,8 +16,9 @@ namespace
     constexpr const char* versionAttribute = "version";
     constexpr int bankVersion = 1;
 
-    /** Room for the temporary file that XmlElement::writeTo puts beside its target: Linux allows
-        255 bytes per name, and a name of 128 characters can take four times as many. */
+    /** Room for the temporary file that writeWholeOrNothing puts beside its target (its name
+        and 17 bytes more): Linux allows 255 bytes per name, and a name of 128 characters can
+        take four times as many. */
     constexpr int maxFileNameBytes = 200;
 
     juce::String fitToFileNameBytes (juce::String name)
@@ -44,7 +45,11 @@ namespace
         juce::MemoryOutputStream text;
         element.writeTo (text, juce::XmlElement::TextFormat());
 
-        const juce::TemporaryFile temporary (target);
+        // Beside the target under a name no reader takes for a preset or bank, so that what a
+        // writer killed part way leaves behind never shows up as one.
+        const juce::TemporaryFile temporary (target, target.getSiblingFile (target.getFileName() + "."
+                                                                             + juce::String::toHexString (juce::Random().nextInt())
+                                                                             + ".partial"));
 
         {
             juce::FileOutputStream out (temporary.getFile());
