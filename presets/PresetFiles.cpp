@@ -205,7 +205,8 @@ std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
     // Our files are UTF-8: anything else is no file of ours, and could lead JUCE's text
     // classes past the end of the text (Utf8Text.h).
     if (! Utf8Text::isWellFormed (static_cast<const char*> (bytes.getData()), bytes.getSize())
-        || ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (bytes.getData()), bytes.getSize()))
+        || ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (bytes.getData()), bytes.getSize())
+        || ! XmlNesting::hasAsciiMarkup (static_cast<const char*> (bytes.getData()), bytes.getSize()))
         return nullptr;
 
     juce::MemoryInputStream text (bytes, false);

@@ -199,7 +199,8 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
     if (sizeInBytes > 8 && ! Utf8Text::isWellFormed (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
         return;
 
-    if (sizeInBytes > 8 && ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
+    if (sizeInBytes > 8 && (! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8)
+                            || ! XmlNesting::hasAsciiMarkup (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8)))
         return;
 
     if (auto xml = getXmlFromBinary (data, sizeInBytes))

@@ -86,4 +86,39 @@ namespace XmlNesting
 
         return true;
     }
+
+    /** Whether the markup itself (tag and attribute names, outside quoted values) is ASCII, as
+        ours always is: JUCE's parser reads past the end of its text on some documents with
+        other characters in a tag. Values and text between tags may hold any character. */
+    inline bool hasAsciiMarkup (const char* text, size_t size) noexcept
+    {
+        bool inTag = false;
+        char quote = 0;
+
+        for (size_t i = 0; i < size; ++i)
+        {
+            const auto c = text[i];
+
+            if (! inTag)
+            {
+                inTag = c == '<';
+                continue;
+            }
+
+            if (quote != 0)
+            {
+                quote = c == quote ? 0 : quote;
+                continue;
+            }
+
+            if (c == '"' || c == '\'')
+                quote = c;
+            else if (c == '>')
+                inTag = false;
+            else if ((unsigned char) c >= 0x80)
+                return false;
+        }
+
+        return true;
+    }
 }

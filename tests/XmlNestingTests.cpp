@@ -132,3 +132,16 @@ TEST (TessalineAudioProcessorState, ADamagedStateSavesToBytesThatAFreshInstanceS
         EXPECT_EQ (saved, savedAgain) << xml;
     }
 }
+
+TEST (XmlNesting, MarkupOutsideValuesMustBeAscii)
+{
+    const std::pair<std::string, bool> cases[] = {
+        { "<TessalinePreset name=\"\xc3\xa9t\xc3\xa9 \xe6\xbc\xa2\"/>", true },        // any name in a value
+        { "<a name='\xf0\x9f\x8e\xb9'>\xc3\xa9 text</a>", true },                        // and between tags
+        { "<PAR\xc7\xb2\xdf\x96d=\"drive\" />", false },                                   // found by the fuzzer
+        { "<a \xc3\xa9=\"1\"/>", false },
+    };
+
+    for (const auto& [text, accepted] : cases)
+        EXPECT_EQ (XmlNesting::hasAsciiMarkup (text.data(), text.size()), accepted) << text;
+}
