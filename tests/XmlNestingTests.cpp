@@ -138,7 +138,7 @@ TEST (XmlNesting, MarkupOutsideValuesMustBeAscii)
     const std::pair<std::string, bool> cases[] = {
         { "<TessalinePreset name=\"\xc3\xa9t\xc3\xa9 \xe6\xbc\xa2\"/>", true },        // any name in a value
         { "<a name='\xf0\x9f\x8e\xb9'>\xc3\xa9 text</a>", true },                        // and between tags
-        { "<PAR\xc7\xb2\xdf\x96d=\"drive\" />", false },                                   // found by the fuzzer
+        { "<PAR\xc7\xb2\xdf\x96" "d=\"drive\" />", false },                                // found by the fuzzer
         { "<a \xc3\xa9=\"1\"/>", false },
     };
 
