@@ -51,7 +51,11 @@ namespace XmlNesting
                     break;
             }
 
-            if (end < size && text[end - 1] == '/')
+            // A quote that never ends: the parser's reading of the rest is anybody's guess.
+            if (end >= size)
+                return false;
+
+            if (text[end - 1] == '/')
                 --depth;
 
             i = end;

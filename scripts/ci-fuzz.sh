@@ -9,6 +9,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${TESSALINE_ASAN_BUILD_DIR:-$root/build-asan}"
 seconds="${TESSALINE_FUZZ_SECONDS:-45}"
 
+# 0 runs every seed and kept finding once, without fuzzing (libFuzzer would read 0 as no limit).
+if [ "$seconds" = 0 ]; then
+    cmake --build "$build" --parallel "$(nproc)" --target TessalineFuzzers
+    cd "$build" && exec ctest --output-on-failure -L fuzz
+fi
+
 cmake --build "$build" --parallel "$(nproc)" --target TessalineFuzzers
 source "$root/scripts/sanitizer-options.sh"
 mkdir -p "$build/fuzz-findings"
