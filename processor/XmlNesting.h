@@ -43,6 +43,11 @@ namespace XmlNesting
             {
                 const auto c = text[end];
 
+                // '<' is no character of a value (writers give "&lt;"), and JUCE's parser takes
+                // it for the next tag whatever the quotes say.
+                if (c == '<')
+                    return false;
+
                 if (quote != 0)
                     quote = c == quote ? 0 : quote;
                 else if (c == '"' || c == '\'')

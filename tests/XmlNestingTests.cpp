@@ -35,7 +35,9 @@ TEST (XmlNesting, MeasuresTheDeepestElementWithoutParsing)
         { "one past the limit",          nested (XmlNesting::maxDepth + 1), false },
         { "deep and never closed",       nested (100000), false },
         { "deep inside a quote that never ends (found by the fuzzer)", "<a b=\"" + nested (100000), false },
+        { "'>' alone inside a value",    "<a b=\">\"/>", true },
         { "a tag that never ends",       "<a b=\"1\"", false },
+        { "'<' inside a value (found by the fuzzer)", "<a b=\"x" + nested (10, "<a>") + "\"/>", false },
         { "deep with attributes",        nested (1000, "<a x='1'>"), false },
         { "empty",                       "", true },
     };
