@@ -192,7 +192,8 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
 
     const auto treeType = apvts.state.getType().toString();
 
-    if (! XmlNesting::isShallow (static_cast<const char*> (data), (size_t) sizeInBytes))
+    // The text starts after the blob's 8-byte header, whose bytes may be anything ('<' too).
+    if (sizeInBytes > 8 && ! XmlNesting::isShallow (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
         return;
 
     // Only well-formed UTF-8 goes on to the parser (the blob is its 8-byte header, then the text).
