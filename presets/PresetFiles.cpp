@@ -1,4 +1,10 @@
 #include "presets/PresetFiles.h"
+#include "processor/Utf8Text.h"
+#include "processor/XmlNesting.h"
+
+#if ! JUCE_WINDOWS
+ #include <sys/stat.h>
+#endif
 
 namespace
 {
@@ -10,8 +16,9 @@ namespace
     constexpr const char* versionAttribute = "version";
     constexpr int bankVersion = 1;
 
-    /** Room for the temporary file that XmlElement::writeTo puts beside its target: Linux allows
-        255 bytes per name, and a name of 128 characters can take four times as many. */
+    /** Room for the temporary file that writeWholeOrNothing puts beside its target (its name
+        and 17 bytes more): Linux allows 255 bytes per name, and a name of 128 characters can
+        take four times as many. */
     constexpr int maxFileNameBytes = 200;
 
     juce::String fitToFileNameBytes (juce::String name)
@@ -29,10 +36,53 @@ namespace
         return juce::File (folder.getFullPathName() + juce::File::getSeparatorString() + fileName);
     }
 
+    /** Writes the whole document beside the target and only then moves it into the target's
+        place, so a full disk, a missing right or a writer killed part way leaves the previous
+        file as it was. XmlElement::writeTo cannot be trusted with that: it takes a short write
+        (the usual sign of a full disk) for success and renames the piece over the target. */
+    bool writeWholeOrNothing (const juce::XmlElement& element, const juce::File& target)
+    {
+        juce::MemoryOutputStream text;
+        element.writeTo (text, juce::XmlElement::TextFormat());
+
+        // Beside the target under a name no reader takes for a preset or bank, so that what a
+        // writer killed part way leaves behind never shows up as one.
+        const juce::TemporaryFile temporary (target, target.getSiblingFile (target.getFileName() + "."
+                                                                             + juce::String::toHexString (juce::Random().nextInt())
+                                                                             + ".partial"));
+
+        {
+            juce::FileOutputStream out (temporary.getFile());
+
+            if (! out.openedOk() || ! out.write (text.getData(), text.getDataSize()))
+                return false;
+
+            out.flush(); // fsync on POSIX: the bytes are on disk before the rename
+
+            if (out.getStatus().failed())
+                return false;
+        }
+
+        return temporary.getFile().getSize() == (juce::int64) text.getDataSize()
+            && temporary.overwriteTargetFileWithTemporary();
+    }
+
     void writeDocument (const juce::XmlElement& element, const juce::File& target)
     {
         // Failures are not reported: the caller's in-memory change stands either way.
-        [[maybe_unused]] const auto written = element.writeTo (target, juce::XmlElement::TextFormat());
+        [[maybe_unused]] const auto written = writeWholeOrNothing (element, target);
+    }
+
+    /** Only regular files are read: opening a named pipe would wait for a writer for ever, and
+        a device could be read without end. */
+    bool isRegularFile (const juce::File& file)
+    {
+       #if JUCE_WINDOWS
+        return file.existsAsFile();
+       #else
+        struct stat info {};
+        return ::stat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISREG (info.st_mode);
+       #endif
     }
 }
 
@@ -133,6 +183,9 @@ void savePresetToFolder (const Preset& preset)
 
 std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
 {
+    if (! isRegularFile (file))
+        return nullptr;
+
     juce::FileInputStream stream (file);
 
     if (! stream.openedOk())
@@ -144,6 +197,16 @@ std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
     stream.readIntoMemoryBlock (bytes, PresetFiles::maxDocumentBytes + 1);
 
     if (bytes.getSize() > (size_t) PresetFiles::maxDocumentBytes)
+        return nullptr;
+
+    if (! XmlNesting::isShallow (static_cast<const char*> (bytes.getData()), bytes.getSize()))
+        return nullptr;
+
+    // Our files are UTF-8: anything else is no file of ours, and could lead JUCE's text
+    // classes past the end of the text (Utf8Text.h).
+    if (! Utf8Text::isWellFormed (static_cast<const char*> (bytes.getData()), bytes.getSize())
+        || ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (bytes.getData()), bytes.getSize())
+        || ! XmlNesting::hasAsciiMarkup (static_cast<const char*> (bytes.getData()), bytes.getSize()))
         return nullptr;
 
     juce::MemoryInputStream text (bytes, false);

@@ -1,4 +1,6 @@
 #include "processor/TessalineAudioProcessor.h"
+#include "processor/Utf8Text.h"
+#include "processor/XmlNesting.h"
 #include "editor/TessalineAudioProcessorEditor.h"
 #include "processor/ParameterIds.h"
 
@@ -190,15 +192,104 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
 
     const auto treeType = apvts.state.getType().toString();
 
+    // The text starts after the blob's 8-byte header, whose bytes may be anything ('<' too).
+    if (sizeInBytes > 8 && ! XmlNesting::isShallow (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
+        return;
+
+    // Only well-formed UTF-8 goes on to the parser (the blob is its 8-byte header, then the text).
+    if (sizeInBytes > 8 && ! Utf8Text::isWellFormed (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
+        return;
+
+    if (sizeInBytes > 8 && (! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8)
+                            || ! XmlNesting::hasAsciiMarkup (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8)))
+        return;
+
     if (auto xml = getXmlFromBinary (data, sizeInBytes))
     {
         if (xml->getTagName().equalsIgnoreCase (treeType))
         {
             // The root is matched ignoring case; keep the tree's own spelling so later saves
             // still write "PARAMETERS".
-            xml->setTagName (treeType);
-            apvts.replaceState (juce::ValueTree::fromXml (*xml));
+            apvts.replaceState (juce::ValueTree::fromXml (*legalState (*xml)));
+            storeLegalValuesInState();
         }
+    }
+}
+
+std::unique_ptr<juce::XmlElement> TessalineAudioProcessor::legalState (const juce::XmlElement& loaded) const
+{
+    // Only what the parameters can hold goes into the tree: one entry per parameter in their
+    // own order (the first the blob names), its value within range, or the default for no
+    // entry or no number at all. Anything
+    // else a damaged blob carries (second entries, repeated attributes, foreign children) would
+    // stay in the tree as written and make later saves differ from what a fresh instance reads.
+    auto state = std::make_unique<juce::XmlElement> (apvts.state.getType().toString());
+
+    // In the order the tree already has them (a fresh tree's own), so that a state saved before
+    // any load reads back to the same bytes.
+    juce::Array<juce::RangedAudioParameter*> inOrder;
+
+    for (const auto& child : apvts.state)
+        if (auto* ranged = apvts.getParameter (child.getProperty ("id").toString()))
+            inOrder.addIfNotAlreadyThere (ranged);
+
+    for (auto* parameter : getParameters())
+        if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter))
+            inOrder.addIfNotAlreadyThere (ranged);
+
+    for (auto* ranged : inOrder)
+    {
+        const auto* entry = loaded.getChildByAttribute ("id", ranged->getParameterID());
+        const auto& range = ranged->getNormalisableRange();
+        const auto text = entry != nullptr && entry->hasTagName ("PARAM") ? entry->getStringAttribute ("value").trim()
+                                                                          : juce::String();
+        auto value = (double) ranged->convertFrom0to1 (ranged->getDefaultValue());
+
+        if (text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && std::isfinite (text.getDoubleValue()))
+            value = juce::jlimit ((double) range.start, (double) range.end, text.getDoubleValue());
+
+        auto* legal = state->createNewChildElement ("PARAM");
+        legal->setAttribute ("id", ranged->getParameterID());
+        legal->setAttribute ("value", value);
+    }
+
+    return state;
+}
+
+void TessalineAudioProcessor::storeLegalValuesInState()
+{
+    // A value out of range, between a choice's steps or no number at all leaves its parameter
+    // at a legal value but stays in the tree as written, and so in every later save, where a
+    // fresh instance would read it differently. The tree takes what the parameters hold.
+    for (auto* parameter : getParameters())
+    {
+        auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
+
+        if (ranged == nullptr)
+            continue;
+
+        auto child = apvts.state.getChildWithProperty ("id", ranged->getParameterID());
+
+        if (! child.isValid())
+            continue;
+
+        const auto held = (double) ranged->convertFrom0to1 (ranged->getValue());
+        const auto& stored = child.getProperty ("value");
+        auto storedIsHeld = false;
+
+        // Numbers are compared as numbers: a NaN must not be turned into text on the way.
+        if (stored.isString())
+        {
+            const auto text = stored.toString().trim();
+            storedIsHeld = text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && text.getDoubleValue() == held;
+        }
+        else if (stored.isDouble() || stored.isInt() || stored.isInt64() || stored.isBool())
+        {
+            storedIsHeld = (double) stored == held;
+        }
+
+        if (! storedIsHeld)
+            child.setProperty ("value", held, nullptr);
     }
 }
 

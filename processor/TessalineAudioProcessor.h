@@ -63,6 +63,8 @@ private:
     };
 
     void applyParameterSnapshot();
+    std::unique_ptr<juce::XmlElement> legalState (const juce::XmlElement& loaded) const;
+    void storeLegalValuesInState();
     void processInPreparedChunks (juce::dsp::AudioBlock<float> block);
     void processChunk (juce::dsp::AudioBlock<float> chunk);
 

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # toolchain
     cmake g++ make pkg-config ccache
+    # clang with its sanitizer and libFuzzer runtimes, for the sanitizer and fuzzing stages
+    clang libclang-rt-14-dev
     # framework and plug-in headers
     juce-modules-source dpf-source
     # JUCE's Linux back ends: X11, fonts, ALSA and JACK

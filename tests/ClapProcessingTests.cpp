@@ -8,6 +8,8 @@
 #include "tests/clap/ClapTestHost.h"
 #include "tests/clap/ClapTestLibrary.h"
 
+#include "tests/SanitizerTools.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -261,6 +263,9 @@ namespace
 
 TEST (ClapPluginProcessingDeathTest, HugeAnnouncedBlocksFitInAFourGibibyteAddressSpace)
 {
+    if (SanitizerTools::addressSanitizer)
+        GTEST_SKIP() << "the sanitizer's shadow memory alone is larger than the 4 GiB limit";
+
     // In a fresh copy of this program, whose address space the limit then binds.
     GTEST_FLAG_SET (death_test_style, "threadsafe");
     EXPECT_EXIT (std::exit (processesHugeBlocksWithinAddressSpaceOf (rlim_t (4) << 30) ? 0 : 1),

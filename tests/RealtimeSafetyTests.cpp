@@ -258,3 +258,95 @@ TEST (RealtimeSafety, ClapProcessWithParameterEventsDoesNotAllocate)
     EXPECT_EQ (allocationsWhileProcessing, 0);
     EXPECT_TRUE (host.takeLog().empty());
 }
+
+TEST (RealtimeSafety, ClapProcessAtAnyRateBlockSizeAndLayoutDoesNotAllocate)
+{
+    // The validation battery's conditions (tests/ClapValidationTests.cpp), counted here.
+    struct Case { double sampleRate; bool inPlace; double oversampling; };
+
+    const Case cases[] = {
+        { 8000.0, true, 1.0 }, { 8000.0, false, 0.0 }, { 44100.0, false, 1.0 },
+        { 96000.0, true, 0.0 }, { 192000.0, false, 1.0 }, { 384000.0, true, 1.0 }, { 384000.0, false, 0.0 },
+    };
+
+    // Single samples, odd sizes, the announced size and blocks longer than announced.
+    const uint32_t blockSizes[] = { 1, 3, 17, 255, 256, 257, 1000, 2049 };
+    constexpr uint32_t announced = 256;
+
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ASSERT_TRUE (library.isLoaded()) << library.getError();
+
+    for (const auto& c : cases)
+    {
+        ClapTestHost host { library };
+        ASSERT_TRUE (host.createPlugin());
+        auto* plugin = host.plugin();
+        const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+        std::vector<clap_id> ids;
+
+        for (uint32_t index = 0; index < params.count (plugin); ++index)
+        {
+            clap_param_info_t info {};
+            params.get_info (plugin, index, &info);
+            ids.push_back (info.id);
+        }
+
+        ASSERT_TRUE (plugin->activate (plugin, c.sampleRate, 1, announced));
+
+        // Every block moves a parameter inside it; the oversampling switch comes and goes.
+        std::vector<ClapTestEventList> events (std::size (blockSizes));
+
+        for (size_t block = 0; block < events.size(); ++block)
+        {
+            events[block].addValue (ids[block % ids.size()], (double) (block % 3) / 2.0, 0);
+            events[block].addValue (ids[6], block % 2 == 0 ? c.oversampling : 1.0 - c.oversampling, blockSizes[block] / 2);
+        }
+
+        std::vector<float> left (2049, 0.25f), right (2049, -0.5f), outLeft (2049), outRight (2049);
+        float* inChannels[] = { left.data(), right.data() };
+        float* outChannels[] = { outLeft.data(), outRight.data() };
+        clap_audio_buffer_t in { inChannels, nullptr, 2, 0, 0 };
+        clap_audio_buffer_t out { c.inPlace ? inChannels : outChannels, nullptr, 2, 0, 0 };
+        int allocationsWhileProcessing = -1, locksWhileProcessing = -1;
+
+        host.runOnAudioThread ([&]
+        {
+            plugin->start_processing (plugin);
+            ClapTestEventList none;
+            auto warmUp = ClapTestHost::processContext (in, out, announced, none.input(), none.output());
+            plugin->process (plugin, &warmUp);
+
+            {
+                Watch watch;
+
+                for (size_t block = 0; block < events.size(); ++block)
+                {
+                    auto context = ClapTestHost::processContext (in, out, blockSizes[block], events[block].input(),
+                                                                 events[block].output());
+                    plugin->process (plugin, &context);
+                }
+            }
+
+            allocationsWhileProcessing = allocations.load();
+
+            // Without events: a host value reaches the processor through JUCE's parameter
+            // listeners, which take an uncontended lock of their own.
+            {
+                Watch watch;
+
+                for (auto numFrames : blockSizes)
+                {
+                    auto context = ClapTestHost::processContext (in, out, numFrames, none.input(), none.output());
+                    plugin->process (plugin, &context);
+                }
+            }
+
+            locksWhileProcessing = locks.load();
+            plugin->stop_processing (plugin);
+        });
+
+        plugin->deactivate (plugin);
+        EXPECT_EQ (allocationsWhileProcessing, 0) << c.sampleRate << " Hz, in place " << c.inPlace;
+        EXPECT_EQ (locksWhileProcessing, 0) << c.sampleRate << " Hz, in place " << c.inPlace;
+    }
+}

@@ -1,5 +1,7 @@
 #include "targets/clap/ClapParameterBridge.h"
 
+#include "processor/Utf8Text.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -7,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-thread_local bool ClapParameterBridge::applyingHostChange = false;
+thread_local bool ClapParameterBridge::applyingHostChange [[gnu::tls_model ("initial-exec")]] = false;
 
 namespace
 {
@@ -193,7 +195,9 @@ bool ClapParameterBridge::textToValue (clap_id id, const char* display, double& 
 {
     auto* parameter = find (id);
 
-    if (parameter == nullptr || display == nullptr)
+    // Malformed UTF-8 would be read past its end by JUCE's text classes: no value of ours.
+    if (parameter == nullptr || display == nullptr
+        || ! Utf8Text::isWellFormed (display))
         return false;
 
     const auto text = juce::String::fromUTF8 (display).trim();

@@ -89,7 +89,9 @@ private:
     std::vector<GestureState> gestures;
     int openGestures = 0;
 
-    static thread_local bool applyingHostChange;
+    // Initial-exec: the default model for a dlopened library allocates (and locks) at a
+    // thread's first access, which is the audio thread's first host event.
+    static thread_local bool applyingHostChange [[gnu::tls_model ("initial-exec")]];
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ClapParameterBridge)
 };

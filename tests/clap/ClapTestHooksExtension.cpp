@@ -93,8 +93,14 @@ namespace
             if (editor == nullptr)
                 return false;
 
-            // The callbacks touch the editor, as an editor's own would.
-            auto* editorPointer = editor;
+            // The callbacks touch the editor, as an editor's own would: through a pointer that
+            // knows when the editor has gone, since they may run after it.
+            const juce::Component::SafePointer<juce::Component> editorPointer (editor);
+            const auto repaintEditor = [editorPointer] (int)
+            {
+                if (auto* stillThere = editorPointer.getComponent())
+                    stillThere->repaint();
+            };
 
             switch (what)
             {
@@ -104,7 +110,7 @@ namespace
                     menu.addItem (1, "One");
                     menu.addItem (2, "Two");
                     menu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (editor),
-                                        [editorPointer] (int) { editorPointer->repaint(); });
+                                        repaintEditor);
                     return true;
                 }
 
@@ -114,10 +120,7 @@ namespace
                     alert->addTextEditor ("name", "untitled");
                     alert->addButton ("OK", 1);
                     alert->addButton ("Cancel", 0);
-                    alert->enterModalState (true, juce::ModalCallbackFunction::create ([editorPointer] (int)
-                    {
-                        editorPointer->repaint();
-                    }), true);
+                    alert->enterModalState (true, juce::ModalCallbackFunction::create (repaintEditor), true);
                     return true;
                 }
 
@@ -127,10 +130,7 @@ namespace
                     auto* child = new juce::Label ("modal", "modal");
                     editor->addAndMakeVisible (child);
                     child->setBounds (10, 10, 100, 20);
-                    child->enterModalState (true, juce::ModalCallbackFunction::create ([editorPointer] (int)
-                    {
-                        editorPointer->repaint();
-                    }), true);
+                    child->enterModalState (true, juce::ModalCallbackFunction::create (repaintEditor), true);
                     return true;
                 }
             }

@@ -89,9 +89,19 @@ void ClapTestHost::runOnAudioThread (const std::function<void()>& work)
     {
         audioThread = std::this_thread::get_id();
         work();
-        audioThread = {};
+        audioThread = std::thread::id();
     });
     thread.join();
+}
+
+std::thread ClapTestHost::startAudioThread (std::function<void()> work)
+{
+    return std::thread ([this, work = std::move (work)]
+    {
+        audioThread = std::this_thread::get_id();
+        work();
+        audioThread = std::thread::id();
+    });
 }
 
 std::vector<ClapTestHost::LogEntry> ClapTestHost::takeLog()
@@ -145,7 +155,7 @@ bool CLAP_ABI ClapTestHost::isMainThread (const clap_host_t* host)
 
 bool CLAP_ABI ClapTestHost::isAudioThread (const clap_host_t* host)
 {
-    return std::this_thread::get_id() == from (host).audioThread;
+    return std::this_thread::get_id() == from (host).audioThread.load();
 }
 
 void CLAP_ABI ClapTestHost::rescan (const clap_host_t* host, clap_param_rescan_flags flags)

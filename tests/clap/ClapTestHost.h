@@ -3,6 +3,7 @@
 #include "targets/clap/ClapAbi.h"
 #include "tests/clap/ClapTestLibrary.h"
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -58,6 +59,10 @@ public:
     /** Runs the work on a second thread that the thread check reports as the audio thread. */
     void runOnAudioThread (const std::function<void()>& work);
 
+    /** Starts the work on a second thread that the thread check reports as the audio thread
+        and returns at once, so the caller goes on as the main thread; join the thread. */
+    std::thread startAudioThread (std::function<void()> work);
+
     /** A process call for one input and one output port, as a host builds it for each block. */
     static clap_process_t processContext (const clap_audio_buffer_t& input, clap_audio_buffer_t& output, uint32_t numFrames,
                                           const clap_input_events_t* inEvents, const clap_output_events_t* outEvents,
@@ -105,7 +110,8 @@ private:
     const clap_plugin_t* instance = nullptr;
 
     std::thread::id mainThread = std::this_thread::get_id();
-    std::thread::id audioThread;
+    // Read by the thread check on any thread while an audio thread starts or ends.
+    std::atomic<std::thread::id> audioThread {};
     std::mutex logLock;
     std::vector<LogEntry> logEntries;
     clap_id nextTimerId = 1;
