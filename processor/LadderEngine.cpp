@@ -449,7 +449,14 @@ void LadderEngine::processPair (juce::dsp::AudioBlock<float>& block, size_t chan
     const bool atRest = ! ringRuns && isAtRest (job) && isSilent (job.lanes[0], numSamples) && isSilent (job.lanes[1], numSamples);
 
     if (atRest)
+    {
         job.s1 = job.s2 = job.s3 = job.s4 = job.lastOutput = Double2 {};
+
+        // Silence out, also where the input held denormals that the audio thread's
+        // denormals-are-zero mode let pass as silence above.
+        std::fill_n (job.lanes[0], numSamples, 0.0f);
+        std::fill_n (job.lanes[1], numSamples, 0.0f);
+    }
 
     const auto slope = (slopeIndex == LadderShaping::onePole || slopeIndex == LadderShaping::threePole) ? slopeIndex : LadderShaping::fourPole;
     const auto& kernels = kernel == Kernel::wide ? wideKernels : baselineKernels;
