@@ -76,9 +76,10 @@ namespace VectorMath
     [[gnu::always_inline]] inline Double2 tanhOfScaled (Double2 scaledX) noexcept
     {
         const Int2 signBit = { INT64_MIN, INT64_MIN };
-        const Double2 magic = broadcast (0x1.8p52);   // adding it rounds to an integer, kept in the low bits
+        constexpr double magicValue = 0x1.8p52;   // adding it rounds to an integer, kept in the low bits
+        const Double2 magic = broadcast (magicValue);
         std::int64_t magicBits;
-        std::memcpy (&magicBits, &magic[0], sizeof (magicBits));
+        std::memcpy (&magicBits, &magicValue, sizeof (magicBits));
 
         const auto bits = (Int2) scaledX;
         const auto sign = bits & signBit;
@@ -244,9 +245,10 @@ namespace VectorMath
     [[gnu::always_inline]] inline SineAndTriangle sine (Double2 p) noexcept
     {
         const Int2 signBit = { INT64_MIN, INT64_MIN };
-        const Double2 magic = broadcast (0x1.8p52);
+        constexpr double magicValue = 0x1.8p52;
+        const Double2 magic = broadcast (magicValue);
         std::int64_t magicBits;
-        std::memcpy (&magicBits, &magic[0], sizeof (magicBits));
+        std::memcpy (&magicBits, &magicValue, sizeof (magicBits));
 
         // pi/2 in three parts (33, 33 and the rest of the bits), so k times each is exact.
         constexpr double halfPi1 = 1.57079632673412561417e+00;
