@@ -192,17 +192,21 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
 
     const auto treeType = apvts.state.getType().toString();
 
-    // The text starts after the blob's 8-byte header, whose bytes may be anything ('<' too).
-    if (sizeInBytes > 8 && ! XmlNesting::isShallow (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
-        return;
+    // The text starts after the blob's 8-byte header, whose bytes may be anything ('<' too), and
+    // the framework reads only as much of it as the header's length says: that part is checked,
+    // so a length that cuts a character in two never reaches the text classes.
+    if (sizeInBytes > 8)
+    {
+        const auto* text = static_cast<const char*> (data) + 8;
+        const auto statedLength = (int) juce::ByteOrder::littleEndianInt (static_cast<const char*> (data) + 4);
+        const auto textLength = (size_t) juce::jlimit (0, sizeInBytes - 8, statedLength);
 
-    // Only well-formed UTF-8 goes on to the parser (the blob is its 8-byte header, then the text).
-    if (sizeInBytes > 8 && ! Utf8Text::isWellFormed (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8))
-        return;
-
-    if (sizeInBytes > 8 && (! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8)
-                            || ! XmlNesting::hasAsciiMarkup (static_cast<const char*> (data) + 8, (size_t) sizeInBytes - 8)))
-        return;
+        if (! XmlNesting::isShallow (text, textLength)
+            || ! Utf8Text::isWellFormed (text, textLength)
+            || ! XmlNesting::hasNoInnerProcessingInstruction (text, textLength)
+            || ! XmlNesting::hasAsciiMarkup (text, textLength))
+            return;
+    }
 
     if (auto xml = getXmlFromBinary (data, sizeInBytes))
     {
