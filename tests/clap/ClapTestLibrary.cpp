@@ -1,18 +1,15 @@
 #include "tests/clap/ClapTestLibrary.h"
 
-#include <dlfcn.h>
+#include "tests/clap/NativeLibrary.h"
 
 ClapTestLibrary::ClapTestLibrary (const std::string& path)
 {
-    handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle = NativeLibrary::open (path, error);
 
     if (handle == nullptr)
-    {
-        error = dlerror();
         return;
-    }
 
-    entry = static_cast<const clap_plugin_entry_t*> (dlsym (handle, "clap_entry"));
+    entry = static_cast<const clap_plugin_entry_t*> (NativeLibrary::findSymbol (handle, "clap_entry"));
 
     if (entry == nullptr || entry->init == nullptr || ! entry->init (path.c_str()))
     {
@@ -33,5 +30,5 @@ ClapTestLibrary::~ClapTestLibrary()
         entry->deinit();
 
     if (handle != nullptr)
-        dlclose (handle);
+        NativeLibrary::close (handle);
 }

@@ -4,8 +4,8 @@
 
 #include <string>
 
-/** A CLAP library as a host opens it: dlopen, the entry's init, the plug-in factory; deinit
-    and dlclose when it goes. */
+/** A CLAP library as a host opens it: loaded by the system, the entry's init, the plug-in factory; deinit
+    and unloaded when it goes. */
 class ClapTestLibrary final
 {
 public:
