@@ -1,4 +1,5 @@
 #include "presets/PresetFiles.h"
+#include "presets/PresetFileNames.h"
 #include "processor/Utf8Text.h"
 #include "processor/XmlNesting.h"
 
@@ -15,19 +16,6 @@ namespace
     constexpr const char* nameAttribute = "name";
     constexpr const char* versionAttribute = "version";
     constexpr int bankVersion = 1;
-
-    /** Room for the temporary file that writeWholeOrNothing puts beside its target (its name
-        and 17 bytes more): Linux allows 255 bytes per name, and a name of 128 characters can
-        take four times as many. */
-    constexpr int maxFileNameBytes = 200;
-
-    juce::String fitToFileNameBytes (juce::String name)
-    {
-        while (name.getNumBytesAsUTF8() > (size_t) maxFileNameBytes)
-            name = name.dropLastCharacters (1);
-
-        return name;
-    }
 
     /** A child of the folder with exactly this name. File::getChildFile would read a leading
         '~' as somebody's home folder. */
@@ -166,13 +154,14 @@ void writeBankFile (const juce::File& target, const juce::Array<Preset>& presets
 juce::File getPresetFileFor (const juce::String& presetName)
 {
     const auto baseName = presetName.isEmpty() ? juce::String (PresetFiles::defaultPresetName) : presetName;
-    auto legalName = fitToFileNameBytes (juce::File::createLegalFileName (baseName));
+    const auto folder = getPresetFolder();
+    auto legalName = PresetFileNames::legalBaseName (baseName, folder);
 
     // A name made only of characters a file name cannot hold.
     if (legalName.isEmpty())
         legalName = PresetFiles::defaultPresetName;
 
-    return childNamed (getPresetFolder(), legalName + PresetFiles::presetExtension);
+    return childNamed (folder, legalName + PresetFiles::presetExtension);
 }
 
 void savePresetToFolder (const Preset& preset)
