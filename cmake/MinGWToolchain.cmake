@@ -7,6 +7,7 @@ set(mingwTriplet x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${mingwTriplet}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${mingwTriplet}-g++-posix)
 set(CMAKE_RC_COMPILER ${mingwTriplet}-windres)
+set(CMAKE_STRIP ${mingwTriplet}-strip CACHE FILEPATH "")
 
 # Libraries and headers for Windows only from the MinGW tree (and what CMAKE_PREFIX_PATH adds);
 # programs, such as JUCE's juceaide, from the build machine.

@@ -28,6 +28,8 @@ packages=(
     ardour jalv lilv-utils
     # the Debian package: CPack's dependency computation and the clean root its test installs into
     dpkg-dev file debootstrap
+    # the Windows build: MinGW-w64 with zlib, Wine to run what it builds, NSIS for the installer
+    g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 nsis unzip
 )
 
 missing=()
@@ -41,3 +43,19 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# Debian ships libjpeg and libpng for Linux only: the Windows build takes them from Debian's own
+# source packages, built once for MinGW into a cached folder. apt-get source needs the archive's
+# source entries next to its binary ones.
+debSources=/etc/apt/sources.list.d/tessaline-deb-src.sources
+if [ ! -f "$debSources" ]; then
+    cat > "$debSources" <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+    apt-get update -qq
+fi
+bash "$(dirname "$0")/build-mingw-libraries.sh"
