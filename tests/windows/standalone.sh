@@ -2,7 +2,8 @@
 # The Windows program under Wine on a virtual display: its window "Tessaline" shows the editor
 # (a screenshot goes into the test's output folder), closing it with its close button writes
 # Tessaline.settings with the filter state into the roaming application-data folder, and in the
-# next session the preset bar's "Save" opens its dialog.
+# next session a preset saved through the bar with a typed name lands in the Windows presets
+# folder.
 #   standalone.sh program.exe [screenshot.png]
 set -euo pipefail
 source "$(dirname "$0")/wine-lib.sh"
@@ -11,6 +12,7 @@ screenshot="${2:-$PWD/windows-standalone.png}"
 fail() { echo "FAIL: $*"; exit 1; }
 
 wine_start --display
+wine_use_virtual_desktop
 
 # start_program: starts it and sets window, width, height, left and top once its window shows.
 start_program()
@@ -67,10 +69,9 @@ grep -q 'name="filterState"' "$settings" || fail "the settings file holds no fil
 grep -q 'name="windowX"' "$settings" || fail "the settings file holds no window position"
 echo "closing wrote ${settings#"$WINEPREFIX/"} with the filter state and the window position"
 
-# --- second session: the preset bar answers --------------------------------------------------
-# "Save" (its centre at 651, 41 in design units) opens the "Save Preset" dialog. Under Wine
-# without a window manager the dialog then takes no input from the virtual display, so it is not
-# typed into here; saving into the Windows presets folder is checked in process (windows.unit).
+# --- second session: a preset saved through the bar ------------------------------------------
+# "Save" (its centre at 651, 41 in design units) opens the "Save Preset" dialog; its "Preset:"
+# field is the dialog's second text field, half-way across it.
 start_program
 dialog=""
 for _ in 1 2 3; do
@@ -82,4 +83,12 @@ for _ in 1 2 3; do
     done
 done
 [ -n "$dialog" ] || fail "\"Save\" opened no \"Save Preset\" dialog"
-echo "\"Save\" opened the \"Save Preset\" dialog"
+dialogWidth="$(xwininfo -id "$dialog" | awk '/Width:/ { print $NF }')"
+xdotool mousemove --window "$dialog" $((dialogWidth / 2)) 171 sleep 0.5 click 1 sleep 0.5 key ctrl+a type "Wine Lead"
+xdotool key Return
+
+presets="$ROAMING/Tessaline/Presets"
+for _ in $(seq 50); do [ -f "$presets/Wine Lead.tslp" ] && break; sleep 0.1; done
+[ -f "$presets/Wine Lead.tslp" ] || fail "no preset file in $presets: $(ls -R "$ROAMING/Tessaline" 2>&1)"
+grep -q 'name="Wine Lead" cutoff="20000.0"' "$presets/Wine Lead.tslp" || fail "the preset file does not hold the present values"
+echo "Save + typed name + Return wrote ${presets#"$WINEPREFIX/"}/Wine Lead.tslp"

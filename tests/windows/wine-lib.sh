@@ -2,6 +2,8 @@
 # private virtual display, and everything stopped and removed again when the test ends.
 #   wine_start [--display]     sets HOME, WINEPREFIX, ROAMING (the user's roaming folder) and,
 #                              with --display, DISPLAY
+#   wine_use_virtual_desktop   windows inside one Wine desktop window: without a window manager
+#                              only there does Wine hand input to every window of a program
 #   windows_path FILE          the path a Windows program is given for a file of this machine
 
 wine_stop()
@@ -36,6 +38,13 @@ wine_start()
     wineboot --init > /dev/null 2>&1
     wineserver --wait
     ROAMING="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming"
+}
+
+wine_use_virtual_desktop()
+{
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f > /dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1600x1000 /f > /dev/null 2>&1
+    wineserver --wait
 }
 
 windows_path()
