@@ -1,6 +1,5 @@
 #include "editor/FilterGraph.h"
 #include "editor/FontFactory.h"
-#include "processor/LadderShaping.h"
 
 #include <cmath>
 
@@ -23,12 +22,10 @@ namespace
     constexpr int gridLevels[] = { 12, 6, 0, -6, -12 };
     constexpr int pixelsPerSample = 4;
 
-    // Height and width of the resonance bump drawn around a very low cutoff, and the gain tilt
-    // at high cutoffs: they make the picture read like the ear hears it, not like the algebra.
+    // Height and width of the bump drawn around a very low cutoff for the ring tone, which the
+    // engine generates there rather than filters: it shows where the tone sounds.
     constexpr double bumpHeight = 0.15;
     constexpr double bumpWidth = 18.0;
-    constexpr double tiltPerResonance = 0.1;
-    constexpr double tiltPerHighResonance = 0.04;
 
     juce::String frequencyLabel (int frequency)
     {
@@ -37,69 +34,22 @@ namespace
 }
 
 //==============================================================================
-FilterGraph::Response::Response (float cutoffHz, float resonanceAmount, float makeupGainDb, int modeIndex, int slopeIndex) noexcept
-    // The parameters keep the values far inside these limits; the limits keep every division
-    // finite for whatever else a caller writes (the feedback must stay below 4).
-    : cutoff (std::isfinite (cutoffHz) ? std::clamp ((double) cutoffHz, 1.0, 1.0e6) : 1.0),
-      resonance (std::isfinite (resonanceAmount) ? std::clamp ((double) resonanceAmount, 0.0, 0.99) : 0.0),
-      outputGain (makeupGainDb > -100.0f ? std::pow (10.0, 0.05 * (double) std::min (makeupGainDb, 100.0f)) : 0.0),
-      mode (std::clamp (modeIndex, 0, 2)),
-      slope (std::clamp (slopeIndex, 0, 2))
+FilterGraph::Response::Response (float cutoffHz, float resonanceAmount, float makeupGainDb, int modeIndex, int slopeIndex,
+                                 double sampleRateHz, bool oversampled)
+    : ladder (cutoffHz, resonanceAmount, makeupGainDb, modeIndex, slopeIndex, sampleRateHz, oversampled),
+      bumpAmount (ladder.ringSounds() ? bumpHeight * ladder.ringWeight() : 0.0)
 {
-    using namespace LadderShaping;
-
-    const auto lowWeight = lowCutoffWeight (cutoff);
-    lowAmount = lowWeight * resonance;
-    lowAmountSquared = lowWeight * resonance * resonance;
-    ringAmount = ringWeight (resonance, lowWeight);
-    highWeight = highCutoffWeight (cutoff);
-    highResonanceWeight = highCutoffResonanceWeight (cutoff, resonance);
-    // The engine's K, uncapped: the engine lowers it only where its loop's one-sample delay would
-    // ring (LadderShaping::stableFeedbackLimit), and holds its resonance at the loudness it had at
-    // that edge. This delay-free model is stable for every K below 4, so the specified K draws
-    // that steady resonance; the capped K would draw it fading as the cutoff rises.
-    feedback = feedbackGain (resonance, lowWeight, highWeight);
 }
 
 std::complex<double> FilterGraph::Response::at (double frequencyHz) const noexcept
 {
-    using Complex = std::complex<double>;
-    const Complex one (1.0, 0.0);
+    auto out = ladder.at (frequencyHz);
 
-    // Four identical one-pole stages whose input is reduced by the feedback times the last
-    // stage's output, for a unit input.
-    const auto h1 = one / Complex (1.0, frequencyHz / cutoff);
-    const auto h2 = h1 * h1;
-    const auto h3 = h2 * h1;
-    const auto h4 = h3 * h1;
-    const auto denominator = one + feedback * h4;
-    const auto y1 = h1 / denominator;
-    const auto y2 = h2 / denominator;
-    const auto y3 = h3 / denominator;
-    const auto y4 = h4 / denominator;
-
-    auto out = LadderShaping::tapMix (mode, slope, one, y1, y2, y3, y4);
-
-    if (lowAmount > 0.0)
+    if (bumpAmount > 0.0)
     {
-        if (mode == LadderShaping::lowPass)
-        {
-            out = LadderShaping::shapeLowPass (out, slope == LadderShaping::fourPole, lowAmount, lowAmountSquared, y1, y2, y4);
-
-            if (ringAmount > 0.0)
-            {
-                const auto octaves = std::log2 (std::max (1.0, frequencyHz) / std::max (1.0, cutoff));
-                out += bumpHeight * ringAmount * std::exp (-bumpWidth * octaves * octaves); // real part only
-            }
-        }
-        else if (mode == LadderShaping::bandPass)
-        {
-            out = LadderShaping::shapeBandPass (out, lowAmount);
-        }
+        const auto octaves = std::log2 (std::max (1.0, frequencyHz) / std::max (1.0, ladder.cutoff()));
+        out += ladder.outputGain() * bumpAmount * std::exp (-bumpWidth * octaves * octaves); // real part only
     }
-
-    if (highWeight > 0.0 && resonance > 0.0)
-        out *= 1.0 + tiltPerResonance * highWeight * resonance + tiltPerHighResonance * highResonanceWeight;
 
     return out;
 }
@@ -107,17 +57,16 @@ std::complex<double> FilterGraph::Response::at (double frequencyHz) const noexce
 double FilterGraph::Response::levelDbAt (double frequencyHz) const noexcept
 {
     const auto out = at (frequencyHz);
-    const auto magnitude = std::hypot (outputGain * out.real(), outputGain * out.imag());
-    return 20.0 * std::log10 (std::max (0.0001, magnitude));
+    return 20.0 * std::log10 (std::max (0.0001, std::hypot (out.real(), out.imag())));
 }
 
 //==============================================================================
 FilterGraph::FilterGraph() = default;
 FilterGraph::~FilterGraph() = default;
 
-FilterGraph::Response FilterGraph::createResponse() const noexcept
+FilterGraph::Response FilterGraph::createResponse() const
 {
-    return { cutoffHz, resonanceAmount, makeupGainDb, modeIndex, slopeIndex };
+    return { cutoffHz, resonanceAmount, makeupGainDb, modeIndex, slopeIndex, sampleRateHz, oversampled };
 }
 
 juce::Path FilterGraph::createResponsePath (int width, int height) const

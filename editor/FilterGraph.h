@@ -1,13 +1,17 @@
 #pragma once
 
+#include "processor/LadderResponse.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <complex>
 
 /** The magnitude response panel: 20 Hz to 20 kHz on a log axis, +12 dB at the top edge to
-    -24 dB at the bottom. The curve is computed on every paint from a linear ladder model plus
-    the engine's own shaping, so it follows the sound without measuring audio. The editor writes
-    the five display values and calls repaint when they have moved enough. */
+    -24 dB at the bottom. The curve is computed on every paint from the filter's own small-signal
+    response (LadderResponse: the engine's equations at the rate it runs, with the 2x path's
+    oversampling filters), so what it draws is what the processor passes; only the ring tone,
+    which is generated rather than filtered, is drawn as a bump of its own. The editor writes the
+    display values and calls repaint when they have moved enough. */
 class FilterGraph final : public juce::Component
 {
 public:
@@ -18,25 +22,28 @@ public:
     void paint (juce::Graphics&) override;
 
     //==============================================================================
-    /** The response model for one set of display values; its per-paint terms are computed once. */
+    /** The response drawn for one set of display values; its per-paint terms are computed once. */
     class Response final
     {
     public:
-        Response (float cutoffHz, float resonanceAmount, float makeupGainDb, int modeIndex, int slopeIndex) noexcept;
+        Response (float cutoffHz, float resonanceAmount, float makeupGainDb, int modeIndex, int slopeIndex,
+                  double sampleRateHz, bool oversampled);
 
-        /** Complex response at a frequency, makeup gain not included. */
+        /** Complex response at a frequency, makeup gain included: the filter's, plus the ring's bump. */
         std::complex<double> at (double frequencyHz) const noexcept;
 
-        /** Level in dB with the makeup gain, floored at -80 dB. */
+        /** Level in dB, floored at -80 dB. */
         double levelDbAt (double frequencyHz) const noexcept;
 
+        /** The filter's response without the drawing's bump. */
+        const LadderResponse& filter() const noexcept   { return ladder; }
+
     private:
-        double cutoff, resonance, outputGain;
-        int mode, slope;
-        double lowAmount, lowAmountSquared, ringAmount, highWeight, highResonanceWeight, feedback;
+        LadderResponse ladder;
+        double bumpAmount;
     };
 
-    Response createResponse() const noexcept;
+    Response createResponse() const;
 
     /** The curve for a panel of the given size: one point every 4 pixels, clamped to the panel. */
     juce::Path createResponsePath (int width, int height) const;
@@ -47,6 +54,11 @@ public:
     float makeupGainDb = 0.0f;
     int modeIndex = 0;
     int slopeIndex = 2;
+
+    /** The host rate the processor runs at and whether it runs the 2x path (parameter
+        `oversampling` at "2x", its default): the engine filters at this rate times 1 or 2. */
+    double sampleRateHz = 48000.0;
+    bool oversampled = true;
 
     static constexpr float topLevelDb = 12.0f;
     static constexpr float levelSpanDb = 36.0f;

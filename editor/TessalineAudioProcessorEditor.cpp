@@ -11,6 +11,7 @@ namespace
     constexpr float cutoffThreshold = 0.006f;    // natural log of the ratio, about 0.6 %
     constexpr float resonanceThreshold = 0.003f;
     constexpr float makeupThreshold = 0.02f;     // dB
+    constexpr double unpreparedSampleRate = 48000.0;
 
     /** A control's place in the 920 x 414 design space. */
     struct DesignRect { int x, y, width, height; };
@@ -290,29 +291,40 @@ void TessalineAudioProcessorEditor::timerCallback()
     const auto makeupGain = rawValue (state, ParameterIds::makeupGain);
     const auto mode = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::mode));
     const auto slope = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::slope));
+    const auto oversampled = ParameterIds::truncatedChoiceIndex (rawValue (state, ParameterIds::oversampling)) == 1;
 
-    refreshGraph (cutoff, resonance, makeupGain, mode, slope);
+    // The graph draws at the rate the engine runs: the processor's rate (48 kHz until the host
+    // prepares it) on the normal path, twice that on the 2x path.
+    const auto preparedRate = processorRef.preparedSampleRate();
+    const auto sampleRate = preparedRate > 0.0 ? preparedRate : unpreparedSampleRate;
+
+    refreshGraph ({ cutoff, resonance, makeupGain, mode, slope, sampleRate, oversampled });
     showChoiceOnButtons (mode, lastModeIndex, { &lpfButton, &hpfButton, &bpfButton });
     showChoiceOnButtons (slope, lastSlopeIndex, { &slope6Button, &slope18Button, &slope24Button });
 }
 
-void TessalineAudioProcessorEditor::refreshGraph (float cutoff, float resonance, float makeupGain, int mode, int slope)
+void TessalineAudioProcessorEditor::refreshGraph (const GraphValues& values)
 {
-    // Thresholds keep automation and smoothing jitter from repainting the graph all the time.
-    const auto changed = std::abs (std::log (std::max (1.0f, cutoff) / std::max (1.0f, filterGraph.cutoffHz))) > cutoffThreshold
-                      || std::abs (resonance - filterGraph.resonanceAmount) > resonanceThreshold
-                      || std::abs (makeupGain - filterGraph.makeupGainDb) > makeupThreshold
-                      || mode != filterGraph.modeIndex
-                      || slope != filterGraph.slopeIndex;
+    // Thresholds keep automation and smoothing jitter from repainting the graph all the time; a
+    // change of the rate or of the oversampling always repaints.
+    const auto changed = std::abs (std::log (std::max (1.0f, values.cutoff) / std::max (1.0f, filterGraph.cutoffHz))) > cutoffThreshold
+                      || std::abs (values.resonance - filterGraph.resonanceAmount) > resonanceThreshold
+                      || std::abs (values.makeupGain - filterGraph.makeupGainDb) > makeupThreshold
+                      || values.mode != filterGraph.modeIndex
+                      || values.slope != filterGraph.slopeIndex
+                      || values.sampleRate != filterGraph.sampleRateHz
+                      || values.oversampled != filterGraph.oversampled;
 
     if (! changed)
         return;
 
-    filterGraph.cutoffHz = cutoff;
-    filterGraph.resonanceAmount = resonance;
-    filterGraph.makeupGainDb = makeupGain;
-    filterGraph.modeIndex = mode;
-    filterGraph.slopeIndex = slope;
+    filterGraph.cutoffHz = values.cutoff;
+    filterGraph.resonanceAmount = values.resonance;
+    filterGraph.makeupGainDb = values.makeupGain;
+    filterGraph.modeIndex = values.mode;
+    filterGraph.slopeIndex = values.slope;
+    filterGraph.sampleRateHz = values.sampleRate;
+    filterGraph.oversampled = values.oversampled;
     filterGraph.repaint();
 }
 

@@ -96,7 +96,16 @@ private:
                              juce::Label& caption, const juce::String& captionText);
     void setUpPresetBar();
     void selectChoice (const char* parameterId, int index);
-    void refreshGraph (float cutoff, float resonance, float makeupGain, int mode, int slope);
+    /** What the graph is told: five parameter values, the processor's rate and the oversampling. */
+    struct GraphValues
+    {
+        float cutoff, resonance, makeupGain;
+        int mode, slope;
+        double sampleRate;
+        bool oversampled;
+    };
+
+    void refreshGraph (const GraphValues& values);
     void showAppliedPreset();
     static void showChoiceOnButtons (int index, int& lastIndex, std::initializer_list<juce::TextButton*> buttons);
 

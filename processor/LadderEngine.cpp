@@ -13,26 +13,63 @@ namespace
     constexpr double smootherSnapDistance = 0.001;
     constexpr double ringEnvelopeDecay = 0.9994;
 
-    double clampedCutoff (double cutoff, double rate) noexcept
+    /** Clamps to [low, high]; NaN (only reachable through a damaged state) lands on low. */
+    float clampedSetting (float value, float low, float high) noexcept
     {
-        // The Nyquist guard wins over the 20 Hz floor: at rates below about 41 Hz the floor
-        // itself would make the stages unstable.
-        return std::min (maximumCutoffRatio * rate, cutoff < minimumCutoff ? minimumCutoff : cutoff);
+        return value >= low ? std::min (value, high) : low;
     }
+}
 
-    /** Bilinear-prewarped one-pole gain g / (1 + g) for the given cutoff. */
-    double stageGain (double cutoff, double rate) noexcept
-    {
-        const double period = 1.0 / rate;
-        const double g = std::tan (twoPi * cutoff * period / 2.0) * (2.0 / period) * period / 2.0;
-        return g / (1.0 + g);
-    }
+LadderEngine::Settings LadderEngine::settingsFromParameters (float cutoff, float resonance, float drive, float makeupGain,
+                                                             int mode, int slope, double hostRate) noexcept
+{
+    return { clampedSetting (cutoff, 20.0f, (float) (maximumCutoffRatio * hostRate)),
+             clampedSetting (resonance, 0.0f, 0.99f),
+             clampedSetting (drive, 1.0f, 10.0f),
+             clampedSetting (makeupGain, 0.0f, 6.0f),
+             (mode == 1 || mode == 2) ? mode : 0,
+             (slope == 0 || slope == 1) ? slope : 2 };
+}
+
+double LadderEngine::usableSampleRate (double rate) noexcept
+{
+    // Hosts have been seen to pass nonsense here; fall back to something that cannot divide by zero.
+    return (std::isfinite (rate) && rate > 0.0) ? rate : 44100.0;
+}
+
+double LadderEngine::clampedCutoff (double cutoff, double rate) noexcept
+{
+    // The Nyquist guard wins over the 20 Hz floor: at rates below about 41 Hz the floor
+    // itself would make the stages unstable.
+    return std::min (maximumCutoffRatio * rate, cutoff < minimumCutoff ? minimumCutoff : cutoff);
+}
+
+double LadderEngine::stageGain (double cutoff, double rate) noexcept
+{
+    const double period = 1.0 / rate;
+    const double g = std::tan (twoPi * cutoff * period / 2.0) * (2.0 / period) * period / 2.0;
+    return g / (1.0 + g);
+}
+
+double LadderEngine::loopFeedbackGain (double feedbackGain, double stageGainN, double rate) noexcept
+{
+    // The specified K is kept wherever the loop can take it, so stable settings are untouched.
+    return std::min (feedbackGain, LadderShaping::stableFeedbackLimit (stageGainN, rate));
+}
+
+int LadderEngine::kernelMode (std::int32_t index) noexcept
+{
+    return (index == LadderShaping::highPass || index == LadderShaping::bandPass) ? index : LadderShaping::lowPass;
+}
+
+int LadderEngine::kernelSlope (std::int32_t index) noexcept
+{
+    return (index == LadderShaping::onePole || index == LadderShaping::threePole) ? index : LadderShaping::fourPole;
 }
 
 void LadderEngine::prepare (double newSampleRate, int maximumBlockSize, int channelCount)
 {
-    // Hosts have been seen to pass nonsense here; fall back to something that cannot divide by zero.
-    sampleRate = (std::isfinite (newSampleRate) && newSampleRate > 0.0) ? newSampleRate : 44100.0;
+    sampleRate = usableSampleRate (newSampleRate);
     numChannels = (std::uint64_t) std::max (1, channelCount);
 
     const auto blockSize = std::max (1, maximumBlockSize);
@@ -353,10 +390,9 @@ void LadderEngine::advanceCutoffSmoother (double targetCutoff, double feedbackGa
 
     const double smoothing = smootherFactor;
 
-    // The specified K is kept wherever the loop can take it, so stable settings are untouched.
     const auto stableFeedback = [feedbackGain, rate] (double stageGainN) noexcept
     {
-        return std::min (feedbackGain, LadderShaping::stableFeedbackLimit (stageGainN, rate));
+        return loopFeedbackGain (feedbackGain, stageGainN, rate);
     };
 
     if (smoothedCutoffHz == targetCutoff)
@@ -439,7 +475,7 @@ void LadderEngine::processPair (juce::dsp::AudioBlock<float>& block, size_t chan
                   // a silent lane keeps in step with its channel's ring, so they share its waveform
                   withPartner ? pair (ringPhase) : broadcast (ringPhase[channel]), pair (ringEnvelope) };
 
-    const auto mode = (modeIndex == LadderShaping::highPass || modeIndex == LadderShaping::bandPass) ? modeIndex : LadderShaping::lowPass;
+    const auto mode = kernelMode (modeIndex);
 
     // A filter whose memory has died away turns silence into silence: nothing to compute until
     // sound comes in again. (Flushed denormals do not let the memory reach zero by itself: s g
@@ -458,7 +494,7 @@ void LadderEngine::processPair (juce::dsp::AudioBlock<float>& block, size_t chan
         std::fill_n (job.lanes[1], numSamples, 0.0f);
     }
 
-    const auto slope = (slopeIndex == LadderShaping::onePole || slopeIndex == LadderShaping::threePole) ? slopeIndex : LadderShaping::fourPole;
+    const auto slope = kernelSlope (slopeIndex);
     const auto& kernels = kernel == Kernel::wide ? wideKernels : baselineKernels;
 
     if (! atRest)

@@ -65,6 +65,41 @@ public:
     static BlockTerms computeBlockTerms (double cutoff, double resonance, double drive,
                                          double makeupDb, double rate);
 
+    //==============================================================================
+    // The pieces of the engine's arithmetic that its small-signal response (LadderResponse)
+    // is built from, so that the drawing and the sound come from the same code.
+
+    /** The settings fields as the processor writes them from raw parameter values: each value
+        clamped to what the engine takes (a NaN lands on the low end), the cutoff to 20 Hz ...
+        0.49 x the host rate, the mode to 0, 1 or 2 (anything else is LowPass) and the slope to
+        0, 1 or 2 (anything else is four poles). */
+    struct Settings
+    {
+        float cutoffHz, resonanceAmount, driveGain, makeupGainDb;
+        std::int32_t modeIndex, slopeIndex;
+    };
+
+    static Settings settingsFromParameters (float cutoff, float resonance, float drive, float makeupGain,
+                                            int mode, int slope, double hostRate) noexcept;
+
+    /** The host rate prepare keeps: one that is not finite or not positive becomes 44100. */
+    static double usableSampleRate (double rate) noexcept;
+
+    /** The cutoff a block is filtered at, for the processing rate: 20 Hz up to 0.49 x rate. */
+    static double clampedCutoff (double cutoff, double rate) noexcept;
+
+    /** The bilinear-prewarped one-pole gain G = g / (1 + g), g = tan (pi cutoff / rate), of
+        each trapezoidal stage: y = (in - s) G + s, then s becomes 2 y - s. */
+    static double stageGain (double cutoff, double rate) noexcept;
+
+    /** The feedback gain the loop really uses: the block's K, capped where the stage gain would
+        let the loop ring (LadderShaping::stableFeedbackLimit). */
+    static double loopFeedbackGain (double feedbackGain, double stageGain, double rate) noexcept;
+
+    /** The mode and slope the filter kernel runs for a settings field's value. */
+    static int kernelMode (std::int32_t modeIndex) noexcept;
+    static int kernelSlope (std::int32_t slopeIndex) noexcept;
+
     /** Which compiled filter kernel runs: the one for wide vector units (AVX2 with fused
         multiply-add) where the processor has them, else the one any x86-64 can run. */
     enum class Kernel { baseline, wide };

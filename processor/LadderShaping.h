@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-/** The ladder's shaping curves and output taps. The engine runs them on real samples and the
-    response graph on complex frequency responses, so the picture follows the sound. */
+/** The ladder's shaping curves and output taps. The engine runs them on real samples and its
+    small-signal response (LadderResponse, which the response graph draws) on complex gains, so
+    the picture and the sound come from the same code. */
 namespace LadderShaping
 {
     /** Smoothstep c^2 (3 - 2c) with c = t clamped to [0, 1]. */

@@ -12,12 +12,6 @@ namespace
 
     juce::ParameterID parameterId (const char* id)   { return { id, ParameterIds::versionHint }; }
 
-    /** Clamps to [low, high]; NaN (only reachable through a damaged state) lands on low. */
-    float clampedSetting (float value, float low, float high) noexcept
-    {
-        return value >= low ? std::min (value, high) : low;
-    }
-
     /** A NaN or infinity would otherwise poison the oversampler's filters for good. */
     void replaceNonFiniteSamples (juce::dsp::AudioBlock<float> block) noexcept
     {
@@ -78,6 +72,12 @@ void TessalineAudioProcessor::prepareToPlay (double sampleRate, int maximumExpec
     // Longer host blocks are filtered in pieces anyway, so a huge announced size only wastes memory.
     preparedBlockSize = std::clamp (maximumExpectedSamplesPerBlock, 1, maximumPreparedBlockSize);
     engine.prepare (sampleRate, preparedBlockSize, getTotalNumOutputChannels());
+    preparedRate.store (engine.sampleRate);
+}
+
+double TessalineAudioProcessor::preparedSampleRate() const noexcept
+{
+    return preparedRate.load();
 }
 
 void TessalineAudioProcessor::releaseResources()
@@ -109,12 +109,14 @@ void TessalineAudioProcessor::applyParameterSnapshot()
     const auto mode = ParameterIds::truncatedChoiceIndex (raw.mode->load());
     const auto slope = ParameterIds::truncatedChoiceIndex (raw.slope->load());
 
-    engine.cutoffHz = clampedSetting (cutoff, 20.0f, (float) (0.49 * engine.sampleRate));
-    engine.resonanceAmount = clampedSetting (resonance, 0.0f, 0.99f);
-    engine.driveGain = clampedSetting (drive, 1.0f, 10.0f);
-    engine.makeupGainDb = clampedSetting (makeupGain, 0.0f, 6.0f);
-    engine.modeIndex = (mode == 1 || mode == 2) ? mode : 0;
-    engine.slopeIndex = (slope == 0 || slope == 1) ? slope : 2;
+    // LadderResponse, which the response graph draws, applies these same clamps.
+    const auto settings = LadderEngine::settingsFromParameters (cutoff, resonance, drive, makeupGain, mode, slope, engine.sampleRate);
+    engine.cutoffHz = settings.cutoffHz;
+    engine.resonanceAmount = settings.resonanceAmount;
+    engine.driveGain = settings.driveGain;
+    engine.makeupGainDb = settings.makeupGainDb;
+    engine.modeIndex = settings.modeIndex;
+    engine.slopeIndex = settings.slopeIndex;
 
     const bool wantOversampling = oversampling == 1;
 

@@ -46,6 +46,11 @@ public:
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
 
     //==============================================================================
+    /** The host rate the engine was last prepared for, 0 before the first prepareToPlay. Safe to
+        read on any thread (the editor's response graph draws at this rate). */
+    double preparedSampleRate() const noexcept;
+
+    //==============================================================================
     juce::AudioProcessorValueTreeState apvts;
     LadderEngine engine;
 
@@ -70,6 +75,7 @@ private:
 
     RawParameters raw;
     int preparedBlockSize = 0;
+    std::atomic<double> preparedRate { 0.0 };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TessalineAudioProcessor)
 };

@@ -316,6 +316,35 @@ TEST_F (EditorFixture, GraphFollowsTheParametersBeyondTheThresholdsOnly)
     EXPECT_EQ (graph.slopeIndex, 0);
 }
 
+TEST_F (EditorFixture, GraphDrawsAtTheRateAndOnThePathTheProcessorRuns)
+{
+    auto& graph = Inspect::graph (*editor);
+
+    // Before the host prepares the processor: 48 kHz, on the parameter's path (2x by default).
+    editor->timerCallback();
+    EXPECT_EQ (graph.sampleRateHz, 48000.0);
+    EXPECT_TRUE (graph.oversampled);
+
+    ProcessorTestTools::prepare (processor, 96000.0, 512);
+    editor->timerCallback();
+    EXPECT_EQ (graph.sampleRateHz, 96000.0);
+
+    // Either one changes the drawing on its own, whatever the thresholds of the other values.
+    setRaw (processor, ParameterIds::oversampling, 0.0f);
+    editor->timerCallback();
+    EXPECT_FALSE (graph.oversampled);
+
+    ProcessorTestTools::prepare (processor, 44100.0, 512);
+    editor->timerCallback();
+    EXPECT_EQ (graph.sampleRateHz, 44100.0);
+    EXPECT_FALSE (graph.oversampled);
+
+    setRaw (processor, ParameterIds::oversampling, 1.0f);
+    editor->timerCallback();
+    EXPECT_TRUE (graph.oversampled);
+    EXPECT_EQ (graph.sampleRateHz, 44100.0);
+}
+
 TEST_F (EditorFixture, HostAutomationLightsTheButtonsAtTheNextTickWithoutAnUndoStep)
 {
     const auto modeButtons = Inspect::modeButtons (*editor);
