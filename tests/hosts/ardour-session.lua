@@ -109,4 +109,48 @@ if again then
 end
 close_session ()
 
+-- An automation lane written into the saved session, as Ardour saves one: the property's events
+-- (its own unit) and the lane in Play. Loaded and rolling, the lane drives the plug-in.
+local automated = os.getenv ("TESSALINE_AUTOMATED_PROPERTY")
+local automatedValue = os.getenv ("TESSALINE_AUTOMATED_VALUE")
+if automated then
+  local path = folder .. "/tessaline.ardour"
+  local file = io.open (path, "r")
+  local text = file:read ("a")
+  file:close ()
+  local lane = '<AutomationList automation%-id="property%-' .. automated:gsub ("%p", "%%%0") .. '"([^/]-)/>'
+  local laneFound = text:find (lane) ~= nil
+  check (laneFound, "the saved session has an automation lane for " .. automated)
+  -- events at 0 s and 60 s, in superclock ticks (282240000 a second)
+  text = text:gsub (lane, function (attributes)
+    attributes = attributes:gsub ('state="[^"]*"', 'state="Play"'):gsub ('time%-domain="[^"]*"', 'time-domain="AudioTime"')
+    return '<AutomationList automation-id="property-' .. automated .. '"' .. attributes .. '><events>a0 '
+           .. automatedValue .. '\na16934400000 ' .. automatedValue .. '\n</events></AutomationList>'
+  end)
+  file = io.open (path, "w")
+  file:write (text)
+  file:close ()
+
+  check (load_session (folder, "tessaline") ~= nil, "session with the automation loaded")
+  local automatedTrack
+  for route in Session:get_routes ():iter () do
+    if route:name () == "Filtered" then automatedTrack = route end
+  end
+  Session:request_locate (0, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
+  Session:request_roll (ARDOUR.TransportRequestSource.TRS_UI)
+  local played = level (automatedTrack)
+  print ("level while the automation plays: " .. played .. " dB")
+  check (open - played > 40, "the automated high-pass mode takes the sines down by more than 40 dB")
+  Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
+  for _ = 1, 50 do
+    if Session:transport_stopped_or_stopping () then break end
+    ARDOUR.LuaAPI.usleep (100000)
+  end
+  print ("transport stopped")
+  -- Closing a session that has rolled waits for ever in this front end: end here instead.
+  print (failed and "RESULT failed" or "RESULT ok")
+  io.stdout:flush ()
+  os.exit (failed and 1 or 0)
+end
+
 if not failed then print ("RESULT ok") end

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # One plug-in build (VST3 or LV2) in Debian's Ardour 7 without a display, through its Lua front
-# end: see ardour-session.lua. Usage: ardour-session.sh VST3|LV2
+# end: see ardour-session.lua. Usage: ardour-session.sh VST3|LV2 [automation]
+# With "automation" (LV2) the mode is set by an automation lane of the saved session instead of
+# a preset: the lane Ardour makes for the LV2 parameter (a patch property), with events written
+# into the session file, played back after loading.
 set -euo pipefail
 format="$1"
+variant="${2:-}"
 : "${TESSALINE_VST3_BUNDLE:?path of Tessaline.vst3}"
 : "${TESSALINE_LV2_BUNDLE:?path of Tessaline.lv2}"
 : "${TESSALINE_LV2_URI:?the LV2 URI}"
@@ -53,7 +57,11 @@ TTL
     rdfs:label "Closed" ;
     state:state [ <$TESSALINE_LV2_URI:StateString> "$("$TESSALINE_STATE_TOOL" blob mode=1)" ] .
 TTL
-        export TESSALINE_PRESET=Closed
+        if [ "$variant" = automation ]; then
+            export TESSALINE_AUTOMATED_PROPERTY="$TESSALINE_LV2_URI:mode" TESSALINE_AUTOMATED_VALUE=1
+        else
+            export TESSALINE_PRESET=Closed
+        fi
         ;;
     *) echo "usage: $0 VST3|LV2" >&2; exit 2 ;;
 esac
@@ -61,5 +69,5 @@ esac
 echo "# $TESSALINE_PLUGIN_TYPE plug-in $TESSALINE_PLUGIN_ID"
 script="$(dirname "$0")/ardour-session.lua"
 timeout 240 ardour7-lua "$script" >"$work/ardour.log" 2>&1 || true
-grep -E "^(ok|FAIL|level|parameter)" "$work/ardour.log" || true
+grep -E "^(ok|FAIL|level|parameter|transport)" "$work/ardour.log" || true
 grep -q "^RESULT ok" "$work/ardour.log" || { echo "--- ardour7-lua output ---"; tail -n 40 "$work/ardour.log"; exit 1; }
