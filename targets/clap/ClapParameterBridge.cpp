@@ -251,10 +251,13 @@ void ClapParameterBridge::applyHostEvents (const clap_input_events_t* events)
     applyHostEventsUpTo (events, 0, std::numeric_limits<uint32_t>::max());
 }
 
-uint32_t ClapParameterBridge::applyHostEventsUpTo (const clap_input_events_t* events, uint32_t firstEvent, uint32_t frame)
+ClapParameterBridge::PendingEvent ClapParameterBridge::applyHostEventsUpTo (const clap_input_events_t* events,
+                                                                            uint32_t firstEvent, uint32_t frame)
 {
+    constexpr auto noFrame = std::numeric_limits<uint32_t>::max();
+
     if (events == nullptr || events->size == nullptr || events->get == nullptr)
-        return 0;
+        return { 0, noFrame };
 
     const auto numEvents = events->size (events);
 
@@ -266,21 +269,12 @@ uint32_t ClapParameterBridge::applyHostEventsUpTo (const clap_input_events_t* ev
             continue;
 
         if (value->header.time > frame)
-            return i;
+            return { i, value->header.time };
 
         applyHostValue (*value);
     }
 
-    return numEvents;
-}
-
-uint32_t ClapParameterBridge::frameOfHostEvent (const clap_input_events_t* events, uint32_t index) noexcept
-{
-    if (events == nullptr || events->size == nullptr || events->get == nullptr || index >= events->size (events))
-        return std::numeric_limits<uint32_t>::max();
-
-    const auto* header = events->get (events, index);
-    return header != nullptr ? header->time : std::numeric_limits<uint32_t>::max();
+    return { numEvents, noFrame };
 }
 
 const clap_event_param_value_t* ClapParameterBridge::hostValueAt (const clap_input_events_t& events, uint32_t index) const

@@ -39,14 +39,19 @@ public:
         in, the frames of the events do not matter. */
     void applyHostEvents (const clap_input_events_t* events);
 
+    /** Where applying a block's events stopped: the first event left (the number of events
+        when none is) and the frame it waits for (UINT32_MAX when none is left). */
+    struct PendingEvent
+    {
+        uint32_t index;
+        uint32_t frame;
+    };
+
     /** Applies, from event `firstEvent` on, the host's values up to the block's frame `frame`
         (a value the host placed at an earlier frame, out of order, takes effect now) and stops
-        at the first value for a later frame. Returns that value's index, or the number of
-        events when none is left. Events that change no parameter never hold the others up. */
-    uint32_t applyHostEventsUpTo (const clap_input_events_t* events, uint32_t firstEvent, uint32_t frame);
-
-    /** The frame of event `index`, or UINT32_MAX when there is no such event. */
-    static uint32_t frameOfHostEvent (const clap_input_events_t* events, uint32_t index) noexcept;
+        at the first value for a later frame. Events that change no parameter never hold the
+        others up. */
+    PendingEvent applyHostEventsUpTo (const clap_input_events_t* events, uint32_t firstEvent, uint32_t frame);
 
     /** Tells the parameters' listeners (the value tree state, the editor) about the host values
         applied since the last call. Main thread only: listeners lock, so the audio thread sets

@@ -197,19 +197,19 @@ void ClapPluginInstance::renderAtEventFrames (const clap_process_t& context)
     // after its last frame, for the next block.
     const auto* events = context.in_events;
     const auto numFrames = context.frames_count;
-    uint32_t nextEvent = 0;
+    ClapParameterBridge::PendingEvent pending { 0, 0 };
 
     buffers.beginBlock (*processor, context);
 
     for (uint32_t frame = 0; frame < numFrames;)
     {
-        nextEvent = parameters.applyHostEventsUpTo (events, nextEvent, frame);
-        const auto spanEnd = std::min (numFrames, ClapParameterBridge::frameOfHostEvent (events, nextEvent));
+        pending = parameters.applyHostEventsUpTo (events, pending.index, frame);
+        const auto spanEnd = std::min (numFrames, pending.frame); // beyond `frame`, so every span has frames
         buffers.renderFrames (*processor, context, frame, spanEnd - frame);
         frame = spanEnd;
     }
 
-    parameters.applyHostEventsUpTo (events, nextEvent, std::numeric_limits<uint32_t>::max());
+    parameters.applyHostEventsUpTo (events, pending.index, std::numeric_limits<uint32_t>::max());
     buffers.endBlock (context);
 }
 
