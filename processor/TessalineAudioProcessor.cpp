@@ -32,13 +32,13 @@ TessalineAudioProcessor::TessalineAudioProcessor()
                           .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       apvts (*this, nullptr, "PARAMETERS", createParameterLayout()),
-      raw { apvts.getRawParameterValue (ParameterIds::cutoff),
-            apvts.getRawParameterValue (ParameterIds::resonance),
-            apvts.getRawParameterValue (ParameterIds::drive),
-            apvts.getRawParameterValue (ParameterIds::makeupGain),
-            apvts.getRawParameterValue (ParameterIds::oversampling),
-            apvts.getRawParameterValue (ParameterIds::mode),
-            apvts.getRawParameterValue (ParameterIds::slope) }
+      raw { apvts.getParameter (ParameterIds::cutoff),
+            apvts.getParameter (ParameterIds::resonance),
+            apvts.getParameter (ParameterIds::drive),
+            apvts.getParameter (ParameterIds::makeupGain),
+            apvts.getParameter (ParameterIds::oversampling),
+            apvts.getParameter (ParameterIds::mode),
+            apvts.getParameter (ParameterIds::slope) }
 {
 }
 
@@ -99,15 +99,20 @@ void TessalineAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     processInPreparedChunks (block);
 }
 
+float TessalineAudioProcessor::rawValueOf (const juce::RangedAudioParameter& parameter) noexcept
+{
+    return parameter.convertFrom0to1 (parameter.getValue());
+}
+
 void TessalineAudioProcessor::applyParameterSnapshot()
 {
-    const auto cutoff = raw.cutoff->load();
-    const auto resonance = raw.resonance->load();
-    const auto drive = raw.drive->load();
-    const auto makeupGain = raw.makeupGain->load();
-    const auto oversampling = ParameterIds::truncatedChoiceIndex (raw.oversampling->load());
-    const auto mode = ParameterIds::truncatedChoiceIndex (raw.mode->load());
-    const auto slope = ParameterIds::truncatedChoiceIndex (raw.slope->load());
+    const auto cutoff = rawValueOf (*raw.cutoff);
+    const auto resonance = rawValueOf (*raw.resonance);
+    const auto drive = rawValueOf (*raw.drive);
+    const auto makeupGain = rawValueOf (*raw.makeupGain);
+    const auto oversampling = ParameterIds::truncatedChoiceIndex (rawValueOf (*raw.oversampling));
+    const auto mode = ParameterIds::truncatedChoiceIndex (rawValueOf (*raw.mode));
+    const auto slope = ParameterIds::truncatedChoiceIndex (rawValueOf (*raw.slope));
 
     // LadderResponse, which the response graph draws, applies these same clamps.
     const auto settings = LadderEngine::settingsFromParameters (cutoff, resonance, drive, makeupGain, mode, slope, engine.sampleRate);

@@ -55,17 +55,23 @@ public:
     LadderEngine engine;
 
 private:
-    /** Atomic raw values, looked up once so the audio thread never searches by name. */
+    /** The parameters, looked up once so the audio thread never searches by name. Their own
+        atomic values are read, not the value tree's copies: a host may set a value on the audio
+        thread without notifying listeners there (which locks), and the copies follow only
+        when the listeners are told. */
     struct RawParameters
     {
-        std::atomic<float>* cutoff;
-        std::atomic<float>* resonance;
-        std::atomic<float>* drive;
-        std::atomic<float>* makeupGain;
-        std::atomic<float>* oversampling;
-        std::atomic<float>* mode;
-        std::atomic<float>* slope;
+        const juce::RangedAudioParameter* cutoff;
+        const juce::RangedAudioParameter* resonance;
+        const juce::RangedAudioParameter* drive;
+        const juce::RangedAudioParameter* makeupGain;
+        const juce::RangedAudioParameter* oversampling;
+        const juce::RangedAudioParameter* mode;
+        const juce::RangedAudioParameter* slope;
     };
+
+    /** A parameter's raw value, exactly as the value tree state derives it. */
+    static float rawValueOf (const juce::RangedAudioParameter&) noexcept;
 
     void applyParameterSnapshot();
     std::unique_ptr<juce::XmlElement> legalState (const juce::XmlElement& loaded) const;

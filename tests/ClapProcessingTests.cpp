@@ -1,5 +1,5 @@
 // Audio through the plug-in must be the processor's audio, with the host's parameter events
-// taking effect at the block they arrive with.
+// taking effect at their frame of the block they arrive with.
 
 #include "processor/ParameterIds.h"
 #include "processor/TessalineAudioProcessor.h"
@@ -7,6 +7,7 @@
 #include "tests/clap/ClapTestEventList.h"
 #include "tests/clap/ClapTestHost.h"
 #include "tests/clap/ClapTestLibrary.h"
+#include "tests/clap/ClapTestOutputStream.h"
 
 #include "tests/SanitizerTools.h"
 
@@ -17,6 +18,8 @@
 #include <sys/resource.h>
 #include <cmath>
 #include <map>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace
@@ -196,6 +199,228 @@ TEST (ClapPluginProcessing, GivesTheProcessorsAudioInPlaceWithSeparateAndWithOve
             EXPECT_EQ (mismatches, 0u) << "buffers " << (int) buffers << ", channel " << channel;
         }
     }
+}
+
+//==============================================================================
+namespace
+{
+    struct TimedValue
+    {
+        const char* identifier;
+        double value;
+        uint32_t frame;
+    };
+
+    // Where the processor must see new values: before rendering from `frame` on.
+    struct Step
+    {
+        int frame;
+        std::vector<std::pair<const char*, double>> changes;
+    };
+
+    struct SampleAccurateCase
+    {
+        const char* name;
+        std::vector<TimedValue> events; // in the host's order, in the first of two blocks
+        std::vector<Step> steps;
+    };
+
+    constexpr int eventBlockFrames = 256, quietBlockFrames = 64;
+
+    // The processor driven directly: one call for each span between steps and block ends.
+    std::vector<std::vector<float>> processInSteps (const std::vector<Step>& steps)
+    {
+        TessalineAudioProcessor processor;
+        ProcessorTestTools::prepare (processor, sampleRate, maxBlockSize);
+        const auto total = eventBlockFrames + quietBlockFrames;
+        std::vector<std::vector<float>> audio { testSignal (total, 0), testSignal (total, 1) };
+        std::set<int> ends { eventBlockFrames, total };
+
+        for (auto& step : steps)
+            ends.insert (step.frame);
+
+        juce::MidiBuffer midi;
+        int start = 0;
+
+        for (auto end : ends)
+        {
+            for (auto& step : steps)
+                if (step.frame == start)
+                    for (auto [identifier, value] : step.changes)
+                        processor.apvts.getParameter (identifier)->setValueNotifyingHost ((float) value);
+
+            if (end > start)
+            {
+                float* channels[] = { audio[0].data() + start, audio[1].data() + start };
+                juce::AudioBuffer<float> buffer (channels, 2, end - start);
+                processor.processBlock (buffer, midi);
+            }
+
+            start = end;
+        }
+
+        return audio;
+    }
+
+    // The plug-in in place, the events in the first block, none in the second.
+    std::vector<std::vector<float>> processThroughThePlugin (const std::vector<TimedValue>& timedValues)
+    {
+        ClapTestLibrary library { TESSALINE_CLAP_PATH };
+        ClapTestHost host { library };
+        EXPECT_TRUE (host.createPlugin());
+        auto* plugin = host.plugin();
+        const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+        TessalineAudioProcessor namesSource;
+        ClapTestEventList events, none;
+
+        for (auto& timed : timedValues)
+        {
+            const auto id = idOf (params, plugin, namesSource.apvts.getParameter (timed.identifier)->getName (100).toRawUTF8());
+            events.addGesture (CLAP_EVENT_PARAM_GESTURE_BEGIN, id);
+            events.addValue (id, timed.value, timed.frame);
+            events.addGesture (CLAP_EVENT_PARAM_GESTURE_END, id);
+        }
+
+        const auto total = eventBlockFrames + quietBlockFrames;
+        std::vector<std::vector<float>> audio { testSignal (total, 0), testSignal (total, 1) };
+        EXPECT_TRUE (plugin->activate (plugin, sampleRate, 1, maxBlockSize));
+
+        host.runOnAudioThread ([&]
+        {
+            EXPECT_TRUE (plugin->start_processing (plugin));
+            int offset = 0;
+
+            for (auto [numFrames, list] : { std::pair { eventBlockFrames, &events }, std::pair { quietBlockFrames, &none } })
+            {
+                float* channels[] = { audio[0].data() + offset, audio[1].data() + offset };
+                clap_audio_buffer_t in { channels, nullptr, 2, 0, 0 };
+                clap_audio_buffer_t out { channels, nullptr, 2, 0, 0 };
+                auto context = ClapTestHost::processContext (in, out, (uint32_t) numFrames, list->input(), list->output(), offset);
+                EXPECT_EQ (plugin->process (plugin, &context), CLAP_PROCESS_CONTINUE);
+                offset += numFrames;
+            }
+
+            plugin->stop_processing (plugin);
+        });
+
+        plugin->deactivate (plugin);
+        EXPECT_TRUE (host.takeLog().empty());
+        EXPECT_TRUE (events.pushed.empty());
+        return audio;
+    }
+
+    size_t countMismatches (const std::vector<std::vector<float>>& a, const std::vector<std::vector<float>>& b)
+    {
+        size_t mismatches = 0;
+
+        for (size_t channel = 0; channel < 2; ++channel)
+            for (size_t i = 0; i < a[channel].size(); ++i)
+                if (a[channel][i] != b[channel][i])
+                    ++mismatches;
+
+        return mismatches;
+    }
+}
+
+TEST (ClapPluginProcessing, ParameterValuesTakeEffectAtTheirFrame)
+{
+    using namespace ParameterIds;
+
+    const SampleAccurateCase cases[] = {
+        { "a step inside the block",
+          { { cutoff, 0.3, 100 } },
+          { { 100, { { cutoff, 0.3 } } } } },
+        { "values at one frame take effect together",
+          { { cutoff, 0.3, 77 }, { resonance, 0.9, 77 }, { mode, 0.5, 77 } },
+          { { 77, { { cutoff, 0.3 }, { resonance, 0.9 }, { mode, 0.5 } } } } },
+        { "single-frame spans at both ends",
+          { { drive, 0.6, 1 }, { cutoff, 0.4, 254 }, { resonance, 0.7, 255 } },
+          { { 1, { { drive, 0.6 } } }, { 254, { { cutoff, 0.4 } } }, { 255, { { resonance, 0.7 } } } } },
+        { "oversampling off and on again",
+          { { oversampling, 0.0, 64 }, { cutoff, 0.2, 128 }, { oversampling, 1.0, 192 } },
+          { { 64, { { oversampling, 0.0 } } }, { 128, { { cutoff, 0.2 } } }, { 192, { { oversampling, 1.0 } } } } },
+        // Out of order: a value for a frame already rendered takes effect where rendering
+        // stands, after the values before it in the list.
+        { "events out of order",
+          { { cutoff, 0.3, 150 }, { resonance, 0.8, 60 }, { cutoff, 0.6, 100 } },
+          { { 150, { { cutoff, 0.3 }, { resonance, 0.8 }, { cutoff, 0.6 } } } } },
+        // At or past the block's end: after its last frame, so from the next block on.
+        { "events at and past the block's end",
+          { { cutoff, 0.3, eventBlockFrames }, { resonance, 0.8, 100000 } },
+          { { eventBlockFrames, { { cutoff, 0.3 }, { resonance, 0.8 } } } } },
+    };
+
+    for (const auto& c : cases)
+    {
+        // What the plug-in did before: every value of the block before its first frame.
+        Step allAtTheStart { 0, {} };
+
+        for (auto& timed : c.events)
+            allAtTheStart.changes.emplace_back (timed.identifier, timed.value);
+
+        const auto expected = processInSteps (c.steps);
+        const auto actual = processThroughThePlugin (c.events);
+
+        EXPECT_EQ (countMismatches (actual, expected), 0u) << c.name;
+        EXPECT_GT (countMismatches (processInSteps ({ allAtTheStart }), expected), 0u) << c.name << ": the case cannot tell";
+    }
+}
+
+TEST (ClapPluginProcessing, ValuesSetOnTheAudioThreadReachTheSavedStateAndAreNotEchoed)
+{
+    // The audio thread sets values without telling listeners; the value tree the state is
+    // written from must hear of them all the same.
+    ClapTestLibrary library { TESSALINE_CLAP_PATH };
+    ClapTestHost host { library };
+    ASSERT_TRUE (host.createPlugin());
+    auto* plugin = host.plugin();
+    const auto& params = *host.extension<clap_plugin_params_t> (CLAP_EXT_PARAMS);
+    const auto& state = *host.extension<clap_plugin_state_t> (CLAP_EXT_STATE);
+
+    TessalineAudioProcessor reference;
+    const std::pair<const char*, double> values[] = { { ParameterIds::cutoff, 0.3 }, { ParameterIds::mode, 1.0 },
+                                                      { ParameterIds::drive, 0.25 } };
+    ClapTestEventList events;
+    uint32_t frame = 5;
+
+    for (auto [identifier, value] : values)
+    {
+        auto* parameter = reference.apvts.getParameter (identifier);
+        parameter->setValueNotifyingHost ((float) value);
+        events.addValue (idOf (params, plugin, parameter->getName (100).toRawUTF8()), value, frame);
+        frame += 40;
+    }
+
+    ASSERT_TRUE (plugin->activate (plugin, sampleRate, 1, maxBlockSize));
+    std::vector<float> left ((size_t) maxBlockSize, 0.1f), right (left);
+    float* channels[] = { left.data(), right.data() };
+    clap_audio_buffer_t in { channels, nullptr, 2, 0, 0 };
+    clap_audio_buffer_t out { channels, nullptr, 2, 0, 0 };
+
+    host.runOnAudioThread ([&]
+    {
+        plugin->start_processing (plugin);
+        auto context = ClapTestHost::processContext (in, out, (uint32_t) maxBlockSize, events.input(), events.output());
+        plugin->process (plugin, &context);
+        plugin->stop_processing (plugin);
+    });
+
+    juce::MemoryBlock expected;
+    reference.getStateInformation (expected);
+
+    // Saved before any timer ran, and again after the timers told the listeners.
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        ClapTestOutputStream stream;
+        ASSERT_TRUE (state.save (plugin, stream.get()));
+        EXPECT_EQ (juce::MemoryBlock (stream.bytes.data(), stream.bytes.size()), expected) << "pass " << pass;
+        host.runTimers();
+    }
+
+    plugin->deactivate (plugin);
+    EXPECT_TRUE (events.pushed.empty());
+    EXPECT_EQ (host.flushRequests, 0);
+    EXPECT_TRUE (host.takeLog().empty());
 }
 
 //==============================================================================

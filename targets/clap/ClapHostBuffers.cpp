@@ -21,15 +21,44 @@ uint32_t ClapHostBuffers::prepare (int numChannels, uint32_t maxFramesAnnounced)
 
 void ClapHostBuffers::render (juce::AudioProcessor& processor, const clap_process_t& context)
 {
-    if (context.frames_count == 0 || pieceSize == 0)
+    beginBlock (processor, context);
+    renderFrames (processor, context, 0, context.frames_count);
+    endBlock (context);
+}
+
+void ClapHostBuffers::beginBlock (const juce::AudioProcessor& processor, const clap_process_t& context)
+{
+    const auto numChannels = processor.getTotalNumOutputChannels();
+    const auto* output = context.audio_outputs_count > 0 ? context.audio_outputs : nullptr;
+    inHostOutputs = outputsFit (output, numChannels);
+
+    // The whole input goes into the outputs before any span is filtered, so overlapping host
+    // buffers cannot mix the spans.
+    if (inHostOutputs && context.frames_count > 0)
+        moveInputIntoOutputs (context, numChannels);
+}
+
+void ClapHostBuffers::renderFrames (juce::AudioProcessor& processor, const clap_process_t& context,
+                                    uint32_t firstFrame, uint32_t numFrames)
+{
+    if (pieceSize == 0 || firstFrame >= context.frames_count)
         return;
 
-    const auto* output = context.audio_outputs_count > 0 ? context.audio_outputs : nullptr;
+    numFrames = std::min (numFrames, context.frames_count - firstFrame);
 
-    if (outputsFit (output, processor.getTotalNumOutputChannels()))
-        renderInHostOutputs (processor, context);
+    if (numFrames == 0)
+        return;
+
+    if (inHostOutputs)
+        renderInHostOutputs (processor, context, firstFrame, numFrames);
     else
-        renderThroughScratch (processor, context);
+        renderThroughScratch (processor, context, firstFrame, numFrames);
+}
+
+void ClapHostBuffers::endBlock (const clap_process_t& context)
+{
+    if (context.frames_count > 0 && pieceSize > 0 && context.audio_outputs_count > 0 && context.audio_outputs != nullptr)
+        context.audio_outputs->constant_mask = 0;
 }
 
 bool ClapHostBuffers::outputsFit (const clap_audio_buffer_t* output, int numChannels) const noexcept
@@ -44,15 +73,14 @@ bool ClapHostBuffers::outputsFit (const clap_audio_buffer_t* output, int numChan
     return true;
 }
 
-void ClapHostBuffers::renderInHostOutputs (juce::AudioProcessor& processor, const clap_process_t& context)
+void ClapHostBuffers::moveInputIntoOutputs (const clap_process_t& context, int numChannels)
 {
     const auto numFrames = context.frames_count;
-    const auto numChannels = processor.getTotalNumOutputChannels();
     const auto* input = context.audio_inputs_count > 0 ? context.audio_inputs : nullptr;
     auto* output = context.audio_outputs;
 
-    // Bring the input into the output buffers first (nothing to copy when the host processes in
-    // place, a move since host buffers may overlap; silence where an input channel is missing).
+    // Nothing to copy when the host processes in place, a move since host buffers may overlap;
+    // silence where an input channel is missing.
     for (int channel = 0; channel < numChannels; ++channel)
     {
         auto* destination = output->data32[channel];
@@ -63,39 +91,46 @@ void ClapHostBuffers::renderInHostOutputs (juce::AudioProcessor& processor, cons
         else if (source != destination)
             std::memmove (destination, source, numFrames * sizeof (float));
     }
-
-    // The whole input is in the outputs by now, so overlapping host buffers cannot mix the pieces.
-    for (uint32_t offset = 0; offset < numFrames; offset += pieceSize)
-    {
-        juce::AudioBuffer<float> piece (output->data32, numChannels, static_cast<int> (offset),
-                                        static_cast<int> (std::min (pieceSize, numFrames - offset)));
-        processor.processBlock (piece, noMidi);
-    }
-
-    output->constant_mask = 0;
 }
 
-void ClapHostBuffers::renderThroughScratch (juce::AudioProcessor& processor, const clap_process_t& context)
+void ClapHostBuffers::renderInHostOutputs (juce::AudioProcessor& processor, const clap_process_t& context,
+                                           uint32_t firstFrame, uint32_t numFrames)
+{
+    const auto numChannels = processor.getTotalNumOutputChannels();
+    auto* output = context.audio_outputs;
+    const auto end = firstFrame + numFrames;
+
+    for (uint32_t offset = firstFrame; offset < end; offset += pieceSize)
+    {
+        juce::AudioBuffer<float> piece (output->data32, numChannels, static_cast<int> (offset),
+                                        static_cast<int> (std::min (pieceSize, end - offset)));
+        processor.processBlock (piece, noMidi);
+    }
+}
+
+void ClapHostBuffers::renderThroughScratch (juce::AudioProcessor& processor, const clap_process_t& context,
+                                            uint32_t firstFrame, uint32_t numFrames)
 {
     // Odd buffers from the host (missing or short ports): run the processor on our own buffer
     // and copy out what the host can take.
     const auto* input = context.audio_inputs_count > 0 ? context.audio_inputs : nullptr;
     auto* output = context.audio_outputs_count > 0 ? context.audio_outputs : nullptr;
     const auto numChannels = scratch.getNumChannels();
+    const auto end = firstFrame + numFrames;
 
-    for (uint32_t offset = 0; offset < context.frames_count; offset += pieceSize)
+    for (uint32_t offset = firstFrame; offset < end; offset += pieceSize)
     {
-        const auto numFrames = std::min (pieceSize, context.frames_count - offset);
+        const auto pieceFrames = std::min (pieceSize, end - offset);
 
         for (int channel = 0; channel < numChannels; ++channel)
         {
             if (const auto* source = inputChannel (input, (uint32_t) channel))
-                scratch.copyFrom (channel, 0, source + offset, static_cast<int> (numFrames));
+                scratch.copyFrom (channel, 0, source + offset, static_cast<int> (pieceFrames));
             else
-                scratch.clear (channel, 0, static_cast<int> (numFrames));
+                scratch.clear (channel, 0, static_cast<int> (pieceFrames));
         }
 
-        juce::AudioBuffer<float> piece (scratch.getArrayOfWritePointers(), numChannels, static_cast<int> (numFrames));
+        juce::AudioBuffer<float> piece (scratch.getArrayOfWritePointers(), numChannels, static_cast<int> (pieceFrames));
         processor.processBlock (piece, noMidi);
 
         if (output == nullptr || output->data32 == nullptr)
@@ -106,13 +141,10 @@ void ClapHostBuffers::renderThroughScratch (juce::AudioProcessor& processor, con
             if (auto* destination = output->data32[channel])
             {
                 if ((int) channel < numChannels)
-                    std::memcpy (destination + offset, scratch.getReadPointer ((int) channel), numFrames * sizeof (float));
+                    std::memcpy (destination + offset, scratch.getReadPointer ((int) channel), pieceFrames * sizeof (float));
                 else
-                    std::memset (destination + offset, 0, numFrames * sizeof (float));
+                    std::memset (destination + offset, 0, pieceFrames * sizeof (float));
             }
         }
     }
-
-    if (output != nullptr)
-        output->constant_mask = 0;
 }

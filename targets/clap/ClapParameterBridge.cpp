@@ -116,6 +116,10 @@ ClapParameterBridge::ClapParameterBridge (juce::AudioProcessor& processorToUse, 
     }
 
     gestures.resize (parameters.size(), GestureState::none);
+    notificationsDue = std::make_unique<std::atomic<bool>[]> (parameters.size());
+
+    for (size_t i = 0; i < parameters.size(); ++i)
+        notificationsDue[i].store (false);
 
     processor.addListener (this);
 }
@@ -159,13 +163,19 @@ bool ClapParameterBridge::getInfo (uint32_t index, clap_param_info_t& info) cons
     return true;
 }
 
-juce::AudioProcessorParameter* ClapParameterBridge::find (clap_id id) const noexcept
+int ClapParameterBridge::indexOf (clap_id id) const noexcept
 {
     for (size_t i = 0; i < ids.size(); ++i)
         if (ids[i] == id)
-            return parameters[i];
+            return static_cast<int> (i);
 
-    return nullptr;
+    return -1;
+}
+
+juce::AudioProcessorParameter* ClapParameterBridge::find (clap_id id) const noexcept
+{
+    const auto index = indexOf (id);
+    return index >= 0 ? parameters[static_cast<size_t> (index)] : nullptr;
 }
 
 bool ClapParameterBridge::getValue (clap_id id, double& value) const
@@ -238,33 +248,68 @@ bool ClapParameterBridge::textToValue (clap_id id, const char* display, double& 
 //==============================================================================
 void ClapParameterBridge::applyHostEvents (const clap_input_events_t* events)
 {
+    applyHostEventsUpTo (events, 0, std::numeric_limits<uint32_t>::max());
+}
+
+ClapParameterBridge::PendingEvent ClapParameterBridge::applyHostEventsUpTo (const clap_input_events_t* events,
+                                                                            uint32_t firstEvent, uint32_t frame)
+{
+    constexpr auto noFrame = std::numeric_limits<uint32_t>::max();
+
     if (events == nullptr || events->size == nullptr || events->get == nullptr)
-        return;
+        return { 0, noFrame };
 
     const auto numEvents = events->size (events);
 
-    for (uint32_t i = 0; i < numEvents; ++i)
+    for (auto i = firstEvent; i < numEvents; ++i)
     {
-        const auto* header = events->get (events, i);
+        const auto* value = hostValueAt (*events, i);
 
-        if (header == nullptr || header->space_id != CLAP_CORE_EVENT_SPACE_ID)
+        if (value == nullptr)
             continue;
 
-        // Gestures from the host need nothing from the processor: only values change its state.
-        if (header->type == CLAP_EVENT_PARAM_VALUE && header->size >= sizeof (clap_event_param_value_t))
-            applyHostValue (*reinterpret_cast<const clap_event_param_value_t*> (header));
+        if (value->header.time > frame)
+            return { i, value->header.time };
+
+        applyHostValue (*value);
     }
+
+    return { numEvents, noFrame };
+}
+
+const clap_event_param_value_t* ClapParameterBridge::hostValueAt (const clap_input_events_t& events, uint32_t index) const
+{
+    const auto* header = events.get (&events, index);
+
+    // Gestures from the host need nothing from the processor: only values change its state.
+    if (header == nullptr || header->space_id != CLAP_CORE_EVENT_SPACE_ID
+        || header->type != CLAP_EVENT_PARAM_VALUE || header->size < sizeof (clap_event_param_value_t))
+        return nullptr;
+
+    const auto* value = reinterpret_cast<const clap_event_param_value_t*> (header);
+    return indexOf (value->param_id) >= 0 && std::isfinite (value->value) ? value : nullptr;
 }
 
 void ClapParameterBridge::applyHostValue (const clap_event_param_value_t& event)
 {
-    auto* parameter = find (event.param_id);
+    const auto index = static_cast<size_t> (indexOf (event.param_id));
 
-    if (parameter == nullptr || ! std::isfinite (event.value))
-        return;
+    // setValue writes the parameter's atomic and tells no listener; they hear on the main thread.
+    parameters[index]->setValue (juce::jlimit (0.0f, 1.0f, static_cast<float> (event.value)));
+    notificationsDue[index].store (true, std::memory_order_release);
+}
 
-    const auto normalised = juce::jlimit (0.0f, 1.0f, static_cast<float> (event.value));
-    applyWithoutEcho ([&] { parameter->setValueNotifyingHost (normalised); });
+void ClapParameterBridge::notifyHostValues()
+{
+    for (size_t i = 0; i < parameters.size(); ++i)
+    {
+        if (! notificationsDue[i].exchange (false, std::memory_order_acq_rel))
+            continue;
+
+        // The latest value, so a notification that lags behind the audio thread cannot undo it.
+        auto& parameter = *parameters[i];
+        applyWithoutEcho ([&] { parameter.sendValueChangedMessageToListeners (parameter.getValue()); });
+    }
 }
 
 void ClapParameterBridge::sendEditsToHost (const clap_output_events_t* events)

@@ -6,6 +6,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <array>
+#include <atomic>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -32,9 +34,29 @@ public:
     bool textToValue (clap_id, const char* display, double& value) const;
 
     //==============================================================================
-    /** Applies the host's parameter values; they reach the processor's parameters at once and
-        never return to the host as edits. */
+    /** Applies all of the host's parameter values (a flush); they reach the processor's
+        parameters at once and never return to the host as edits. Without a block to place them
+        in, the frames of the events do not matter. */
     void applyHostEvents (const clap_input_events_t* events);
+
+    /** Where applying a block's events stopped: the first event left (the number of events
+        when none is) and the frame it waits for (UINT32_MAX when none is left). */
+    struct PendingEvent
+    {
+        uint32_t index;
+        uint32_t frame;
+    };
+
+    /** Applies, from event `firstEvent` on, the host's values up to the block's frame `frame`
+        (a value the host placed at an earlier frame, out of order, takes effect now) and stops
+        at the first value for a later frame. Events that change no parameter never hold the
+        others up. */
+    PendingEvent applyHostEventsUpTo (const clap_input_events_t* events, uint32_t firstEvent, uint32_t frame);
+
+    /** Tells the parameters' listeners (the value tree state, the editor) about the host values
+        applied since the last call. Main thread only: listeners lock, so the audio thread sets
+        values without them and leaves the news for here. */
+    void notifyHostValues();
 
     /** Hands the host every edit queued since the last call, oldest first. */
     void sendEditsToHost (const clap_output_events_t* events);
@@ -63,7 +85,9 @@ private:
 
     static constexpr int editQueueSize = 1024;
 
+    int indexOf (clap_id) const noexcept;
     juce::AudioProcessorParameter* find (clap_id) const noexcept;
+    const clap_event_param_value_t* hostValueAt (const clap_input_events_t&, uint32_t index) const;
     void applyHostValue (const clap_event_param_value_t&);
     bool isUserEdit (int index) const noexcept;
     bool queueEdit (Edit, int slotsToKeepFree);
@@ -80,6 +104,10 @@ private:
     const ClapHostAccess& host;
     std::vector<juce::AudioProcessorParameter*> parameters;
     std::vector<clap_id> ids;
+
+    // One flag per parameter, set where a host value is applied, cleared where its listeners
+    // hear of it: many values in between make one notification of the latest.
+    std::unique_ptr<std::atomic<bool>[]> notificationsDue;
 
     // Edits travel from the message thread to whichever thread the host flushes on.
     juce::AbstractFifo editQueue { editQueueSize };

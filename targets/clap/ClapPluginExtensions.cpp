@@ -206,6 +206,11 @@ namespace
         guarded (plugin, { "clap_plugin_params.flush", ClapThread::audioWhileActive }, [=] (ClapPluginInstance& instance)
         {
             instance.getParameters().applyHostEvents (in);
+
+            // Inactive, the flush comes on the main thread, where the listeners may hear at once.
+            if (! instance.isActive())
+                instance.getParameters().notifyHostValues();
+
             instance.getParameters().sendEditsToHost (out);
         });
     }

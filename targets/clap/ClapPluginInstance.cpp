@@ -6,8 +6,10 @@
 #include "targets/clap/ClapStateStreams.h"
 #include "targets/clap/ClapWindowSystem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace
 {
@@ -138,6 +140,7 @@ void ClapPluginInstance::deactivate()
     // The processor is prepared again at the next activation; it keeps its resources till then.
     processing = false;
     active = false;
+    parameters.notifyHostValues();
 }
 
 bool ClapPluginInstance::startProcessing()
@@ -180,15 +183,42 @@ clap_process_status ClapPluginInstance::process (const clap_process_t& context)
         processing = true;
     }
 
-    parameters.applyHostEvents (context.in_events);
-    buffers.render (*processor, context);
+    renderAtEventFrames (context);
     parameters.sendEditsToHost (context.out_events);
     return CLAP_PROCESS_CONTINUE;
+}
+
+void ClapPluginInstance::renderAtEventFrames (const clap_process_t& context)
+{
+    // The processor takes its parameters once per call, so the block is rendered in spans that
+    // end where the next value takes effect; values at one frame apply together, and a span
+    // may be a single frame. A value the host placed before frames already rendered (out of
+    // order) takes effect where rendering stands; one at or past the block's end takes effect
+    // after its last frame, for the next block.
+    const auto* events = context.in_events;
+    const auto numFrames = context.frames_count;
+    ClapParameterBridge::PendingEvent pending { 0, 0 };
+
+    buffers.beginBlock (*processor, context);
+
+    for (uint32_t frame = 0; frame < numFrames;)
+    {
+        pending = parameters.applyHostEventsUpTo (events, pending.index, frame);
+        const auto spanEnd = std::min (numFrames, pending.frame); // beyond `frame`, so every span has frames
+        buffers.renderFrames (*processor, context, frame, spanEnd - frame);
+        frame = spanEnd;
+    }
+
+    parameters.applyHostEventsUpTo (events, pending.index, std::numeric_limits<uint32_t>::max());
+    buffers.endBlock (context);
 }
 
 //==============================================================================
 bool ClapPluginInstance::saveState (const clap_ostream_t& stream)
 {
+    // The value tree that the blob is written from learns the host's latest values here.
+    parameters.notifyHostValues();
+
     juce::MemoryBlock blob;
     processor->getStateInformation (blob);
     return ClapStateStreams::write (stream, blob);
@@ -217,8 +247,11 @@ bool ClapPluginInstance::loadState (const clap_istream_t& stream)
 //==============================================================================
 void ClapPluginInstance::onTimer (clap_id id)
 {
-    if (hasTimer && id == timerId)
-        ClapMessagePump::dispatchPendingMessages();
+    if (! hasTimer || id != timerId)
+        return;
+
+    parameters.notifyHostValues();
+    ClapMessagePump::dispatchPendingMessages();
 }
 
 void ClapPluginInstance::passTrackInfoToProcessor()

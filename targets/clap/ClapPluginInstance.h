@@ -57,6 +57,7 @@ public:
 
 private:
     static std::unique_ptr<juce::AudioProcessor> createProcessor();
+    void renderAtEventFrames (const clap_process_t&);
 
     //==============================================================================
     // Comes first: the window system must be ready for JUCE before the framework starts.
