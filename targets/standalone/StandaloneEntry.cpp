@@ -4,7 +4,12 @@
 //   anyone sees, and says so; it stops that display when it ends;
 // - the system's quit request (SIGTERM at logout or shutdown, SIGHUP, Ctrl-C) closes it the way
 //   its close button does, so its state and settings are saved;
-// - a stored window position is kept inside the screen with the window's final size.
+// - a stored window position is kept inside the screen with the window's final size;
+// - it names the audio device it opened (or says there is none) in one line on stdout, instead
+//   of the JACK library's own reports of a missing server.
+
+#include "AudioDeviceReport.h"
+#include "AudioLibraryProbing.h"
 
 #include <juce_audio_plugin_client/juce_audio_plugin_client.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -217,6 +222,7 @@ namespace
        #endif
 
         juce::MessageManager::callAsync (keepWindowsOnScreen);
+        juce::MessageManager::callAsync (AudioDeviceReport::printForRunningProgram);
         return application;
     }
 }
@@ -240,6 +246,7 @@ int main (int argc, char* argv[])
     }
    #endif
 
+    AudioLibraryProbing::silence();
     juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
 }

@@ -6,8 +6,9 @@
 #
 # The pristine root is made once (a couple of minutes, from Debian's archive) and kept in
 # $TESSALINE_CLEAN_ROOT_CACHE; every run installs into a fresh copy of it, in a mount namespace
-# of its own so nothing mounted outlives the test. Needs root and Debian's archive; without
-# them the test is skipped (exit 77).
+# of its own so nothing mounted outlives the test. Needs root, Debian's archive and a machine
+# that lets it make that namespace (not a chroot, whose root is no mount point, nor a container
+# without the right to mount); without them the test is skipped (exit 77) with one line why.
 #
 # Usage: install-package.sh PACKAGE.deb
 set -euo pipefail
@@ -20,6 +21,28 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 note() { echo "# $*"; }
 
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root (chroot and mounts)"; exit 77; }
+
+# namespace_refusal: prints why the clean root's namespace cannot be made here, or nothing. The
+# probe does what the run below does: a mount and PID namespace with private propagation (which
+# needs the root to be a mount point), a proc and a tmpfs mounted in it, a network namespace.
+namespace_refusal() {
+    local probe reason
+    probe="$(mktemp -d "${TMPDIR:-/tmp}/tessaline-namespace-probe.XXXXXX")"
+    mkdir "$probe/proc" "$probe/tmp"
+    if reason="$(unshare --mount --pid --fork --mount-proc="$probe/proc" \
+                     sh -c 'mount -t tmpfs tmpfs "$1/tmp" && unshare --net true' sh "$probe" 2>&1 >/dev/null)"; then
+        reason=""
+    else
+        reason="${reason:-unshare failed}"
+    fi
+    rm -rf --one-file-system "$probe"
+    [ -n "$reason" ] || return 0
+    findmnt / >/dev/null 2>&1 || reason="the root is no mount point (a chroot?): $reason"
+    echo "${reason//$'\n'/; }"
+}
+
+refusal="$(namespace_refusal)"
+[ -z "$refusal" ] || { echo "SKIP: cannot make the clean root's mount namespace here: $refusal"; exit 77; }
 command -v debootstrap >/dev/null || { echo "SKIP: needs debootstrap"; exit 77; }
 
 if [ ! -x "$cache/usr/bin/apt-get" ]; then
