@@ -1,6 +1,9 @@
 #include "presets/PresetFiles.h"
+#include "processor/DecimalText.h"
 #include "processor/Utf8Text.h"
 #include "processor/XmlNesting.h"
+
+#include <cmath>
 
 #if ! JUCE_WINDOWS
  #include <sys/stat.h>
@@ -20,6 +23,31 @@ namespace
         and 17 bytes more): Linux allows 255 bytes per name, and a name of 128 characters can
         take four times as many. */
     constexpr int maxFileNameBytes = 200;
+
+    /** A real attribute's text, read by the shared reader rather than JUCE's (DecimalText.h):
+        its leading number, 0 when there is none, the nearest float beyond the float range. */
+    float realFrom (const juce::String& text)
+    {
+        return DecimalText::toFloat (DecimalText::leadingNumber (text.toRawUTF8(), text.getNumBytesAsUTF8()));
+    }
+
+    /** An integer attribute's text: the integer part of its leading number, 0 when there is
+        none, the nearest end of the int range beyond it. */
+    int integerFrom (const juce::String& text)
+    {
+        return DecimalText::leadingInteger (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    }
+
+    /** What a file would read for a value that is no finite number, so that JUCE only ever
+        writes a finite one: a NaN as 0 (the "nan" of a file is no number), an infinity as the
+        largest float of its sign (as a too-long exponent reads). */
+    double writableReal (float value)
+    {
+        if (std::isnan (value))
+            return 0.0;
+
+        return (double) DecimalText::toFloat ((double) value);
+    }
 
     juce::String fitToFileNameBytes (juce::String name)
     {
@@ -103,7 +131,7 @@ std::unique_ptr<juce::XmlElement> createPresetXml (const Preset& preset)
         if (field.isChoice())
             element->setAttribute (field.parameterId, preset.*field.choice);
         else
-            element->setAttribute (field.parameterId, (double) (preset.*field.real));
+            element->setAttribute (field.parameterId, writableReal (preset.*field.real));
     }
 
     return element;
@@ -120,10 +148,13 @@ bool readPresetXml (const juce::XmlElement& element, Preset& preset)
     {
         const auto& field = Preset::fields()[i];
 
+        const auto present = element.hasAttribute (field.parameterId);
+        const auto& text = element.getStringAttribute (field.parameterId);
+
         if (field.isChoice())
-            preset.*field.choice = element.getIntAttribute (field.parameterId, (int) absentValues[i]);
+            preset.*field.choice = present ? integerFrom (text) : (int) absentValues[i];
         else
-            preset.*field.real = (float) element.getDoubleAttribute (field.parameterId, absentValues[i]);
+            preset.*field.real = present ? realFrom (text) : (float) absentValues[i];
     }
 
     return true;
