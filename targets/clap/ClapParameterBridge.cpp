@@ -109,7 +109,8 @@ bool ClapParameterBridge::valueToText (clap_id id, double value, char* display, 
     if (parameter == nullptr || display == nullptr || size == 0 || ! std::isfinite (value))
         return false;
 
-    const auto normalised = juce::jlimit (0.0f, 1.0f, static_cast<float> (value));
+    // Clamped before it is narrowed: a double beyond the float range has no float to become.
+    const auto normalised = static_cast<float> (juce::jlimit (0.0, 1.0, value));
     copyText (parameter->getText (normalised, static_cast<int> (size) - 1), display, size);
     return true;
 }
@@ -187,7 +188,7 @@ void ClapParameterBridge::applyHostValue (const clap_event_param_value_t& event)
     if (parameter == nullptr || ! std::isfinite (event.value))
         return;
 
-    const auto normalised = juce::jlimit (0.0f, 1.0f, static_cast<float> (event.value));
+    const auto normalised = static_cast<float> (juce::jlimit (0.0, 1.0, event.value));
     applyWithoutEcho ([&] { parameter->setValueNotifyingHost (normalised); });
 }
 
