@@ -233,11 +233,15 @@ std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
     if (! XmlNesting::isShallow (static_cast<const char*> (bytes.getData()), bytes.getSize()))
         return nullptr;
 
-    // Our files are UTF-8: anything else is no file of ours, and could lead JUCE's text
-    // classes past the end of the text (Utf8Text.h).
-    if (! Utf8Text::isWellFormed (static_cast<const char*> (bytes.getData()), bytes.getSize())
-        || ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (bytes.getData()), bytes.getSize())
-        || ! XmlNesting::hasAsciiMarkup (static_cast<const char*> (bytes.getData()), bytes.getSize()))
+    // Our files are UTF-8 text: anything else is no file of ours, and could lead JUCE's text
+    // classes or its parser past the end of the text (Utf8Text.h, XmlNesting.h).
+    const auto* bytesRead = static_cast<const char*> (bytes.getData());
+
+    if (! Utf8Text::isWellFormed (bytesRead, bytes.getSize())
+        || ! Utf8Text::endsAtFirstNul (bytesRead, bytes.getSize())
+        || ! XmlNesting::hasNoInnerProcessingInstruction (bytesRead, bytes.getSize())
+        || ! XmlNesting::hasAsciiMarkup (bytesRead, bytes.getSize())
+        || ! XmlNesting::hasOnlyWholeCharacterReferences (bytesRead, bytes.getSize()))
         return nullptr;
 
     juce::MemoryInputStream text (bytes, false);

@@ -213,8 +213,10 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
 
         if (! XmlNesting::isShallow (text, textLength)
             || ! Utf8Text::isWellFormed (text, textLength)
+            || ! Utf8Text::endsAtFirstNul (text, textLength)
             || ! XmlNesting::hasNoInnerProcessingInstruction (text, textLength)
-            || ! XmlNesting::hasAsciiMarkup (text, textLength))
+            || ! XmlNesting::hasAsciiMarkup (text, textLength)
+            || ! XmlNesting::hasOnlyWholeCharacterReferences (text, textLength))
             return;
     }
 

@@ -279,6 +279,8 @@ TEST_F (PresetFolderTest, DamagedFilesAreRejectedWithoutHarm)
         write ("foreign.tslp", "<Other/>", 8),
         write ("binary.tslp", binary.getData(), binary.getSize()),
         write ("huge.tslp", huge.toRawUTF8(), huge.getNumBytesAsUTF8()),
+        write ("unfinished-reference.tslp", "<TessalinePreset>&#x1", 21),
+        write ("after-a-nul.tslp", "<TessalinePreset name=\"\0\xff\"/>", 28),
         folder().getChildFile ("missing.tslp"),
     };
 
