@@ -9,8 +9,9 @@
 #   TESSALINE_FUZZ_SECONDS=900   seconds per fuzzer
 #   TESSALINE_FUZZ_ONLY="A B"    only these fuzzers, in this order (all four by default)
 #   TESSALINE_FUZZ_GROW=1        after a run without a finding, merge (-merge=1) what it found
-#                                into fuzz/corpus/<fuzzer>/: only inputs that add coverage go in,
-#                                so the seeds stay small; commit them
+#                                into fuzz/corpus/<fuzzer>/: only inputs that reach code the
+#                                folder does not go in (edges, not hit counts, so that it stays at
+#                                a few hundred small files); commit them
 # One fuzzer at a time, one process each; run the script under `nice` on a shared machine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -51,7 +52,7 @@ for fuzzer in $fuzzers; do
 
     if [ "$grow" = 1 ]; then
         before=$(find "$seeds" -type f | wc -l)
-        "$build/fuzz/$fuzzer" "${options[@]}" -merge=1 "$seeds" "$work" > "$log.merge" 2>&1
+        "$build/fuzz/$fuzzer" "${options[@]}" -merge=1 -use_counters=0 "$seeds" "$work" > "$log.merge" 2>&1
         echo "   kept in fuzz/corpus/$fuzzer: $before -> $(find "$seeds" -type f | wc -l) files"
     fi
 done
