@@ -1,7 +1,10 @@
 #include "presets/PresetFiles.h"
 #include "presets/PresetFileNames.h"
+#include "processor/DecimalText.h"
 #include "processor/Utf8Text.h"
 #include "processor/XmlNesting.h"
+
+#include <cmath>
 
 #if ! JUCE_WINDOWS
  #include <sys/stat.h>
@@ -16,6 +19,31 @@ namespace
     constexpr const char* nameAttribute = "name";
     constexpr const char* versionAttribute = "version";
     constexpr int bankVersion = 1;
+
+    /** A real attribute's text, read by the shared reader rather than JUCE's (DecimalText.h):
+        its leading number, 0 when there is none, the nearest float beyond the float range. */
+    float realFrom (const juce::String& text)
+    {
+        return DecimalText::toFloat (DecimalText::leadingNumber (text.toRawUTF8(), text.getNumBytesAsUTF8()));
+    }
+
+    /** An integer attribute's text: the integer part of its leading number, 0 when there is
+        none, the nearest end of the int range beyond it. */
+    int integerFrom (const juce::String& text)
+    {
+        return DecimalText::leadingInteger (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    }
+
+    /** What a file would read for a value that is no finite number, so that JUCE only ever
+        writes a finite one: a NaN as 0 (the "nan" of a file is no number), an infinity as the
+        largest float of its sign (as a too-long exponent reads). */
+    double writableReal (float value)
+    {
+        if (std::isnan (value))
+            return 0.0;
+
+        return (double) DecimalText::toFloat ((double) value);
+    }
 
     /** A child of the folder with exactly this name. File::getChildFile would read a leading
         '~' as somebody's home folder. */
@@ -91,7 +119,7 @@ std::unique_ptr<juce::XmlElement> createPresetXml (const Preset& preset)
         if (field.isChoice())
             element->setAttribute (field.parameterId, preset.*field.choice);
         else
-            element->setAttribute (field.parameterId, (double) (preset.*field.real));
+            element->setAttribute (field.parameterId, writableReal (preset.*field.real));
     }
 
     return element;
@@ -108,10 +136,13 @@ bool readPresetXml (const juce::XmlElement& element, Preset& preset)
     {
         const auto& field = Preset::fields()[i];
 
+        const auto present = element.hasAttribute (field.parameterId);
+        const auto& text = element.getStringAttribute (field.parameterId);
+
         if (field.isChoice())
-            preset.*field.choice = element.getIntAttribute (field.parameterId, (int) absentValues[i]);
+            preset.*field.choice = present ? integerFrom (text) : (int) absentValues[i];
         else
-            preset.*field.real = (float) element.getDoubleAttribute (field.parameterId, absentValues[i]);
+            preset.*field.real = present ? realFrom (text) : (float) absentValues[i];
     }
 
     return true;
@@ -191,11 +222,15 @@ std::unique_ptr<juce::XmlElement> parsePresetDocument (const juce::File& file)
     if (! XmlNesting::isShallow (static_cast<const char*> (bytes.getData()), bytes.getSize()))
         return nullptr;
 
-    // Our files are UTF-8: anything else is no file of ours, and could lead JUCE's text
-    // classes past the end of the text (Utf8Text.h).
-    if (! Utf8Text::isWellFormed (static_cast<const char*> (bytes.getData()), bytes.getSize())
-        || ! XmlNesting::hasNoInnerProcessingInstruction (static_cast<const char*> (bytes.getData()), bytes.getSize())
-        || ! XmlNesting::hasAsciiMarkup (static_cast<const char*> (bytes.getData()), bytes.getSize()))
+    // Our files are UTF-8 text: anything else is no file of ours, and could lead JUCE's text
+    // classes or its parser past the end of the text (Utf8Text.h, XmlNesting.h).
+    const auto* bytesRead = static_cast<const char*> (bytes.getData());
+
+    if (! Utf8Text::isWellFormed (bytesRead, bytes.getSize())
+        || ! Utf8Text::endsAtFirstNul (bytesRead, bytes.getSize())
+        || ! XmlNesting::hasNoInnerProcessingInstruction (bytesRead, bytes.getSize())
+        || ! XmlNesting::hasAsciiMarkup (bytesRead, bytes.getSize())
+        || ! XmlNesting::hasOnlyWholeCharacterReferences (bytesRead, bytes.getSize()))
         return nullptr;
 
     juce::MemoryInputStream text (bytes, false);

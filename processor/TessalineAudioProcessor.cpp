@@ -1,4 +1,5 @@
 #include "processor/TessalineAudioProcessor.h"
+#include "processor/DecimalText.h"
 #include "processor/Utf8Text.h"
 #include "processor/XmlNesting.h"
 #include "editor/TessalineAudioProcessorEditor.h"
@@ -11,6 +12,15 @@ namespace
     constexpr int maximumPreparedBlockSize = 1 << 16;
 
     juce::ParameterID parameterId (const char* id)   { return { id, ParameterIds::versionHint }; }
+
+    /** A state value's text as a number, by the shared reader (never JUCE's, which overflows on
+        a long exponent): false for no number at all, the largest double of its sign beyond the
+        double range, so that the range's nearer end holds it. */
+    bool numberIn (const juce::String& text, double& number)
+    {
+        const auto trimmed = text.trim();
+        return DecimalText::parse (trimmed.toRawUTF8(), trimmed.getNumBytesAsUTF8(), number);
+    }
 
     /** A NaN or infinity would otherwise poison the oversampler's filters for good. */
     void replaceNonFiniteSamples (juce::dsp::AudioBlock<float> block) noexcept
@@ -210,8 +220,10 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
 
         if (! XmlNesting::isShallow (text, textLength)
             || ! Utf8Text::isWellFormed (text, textLength)
+            || ! Utf8Text::endsAtFirstNul (text, textLength)
             || ! XmlNesting::hasNoInnerProcessingInstruction (text, textLength)
-            || ! XmlNesting::hasAsciiMarkup (text, textLength))
+            || ! XmlNesting::hasAsciiMarkup (text, textLength)
+            || ! XmlNesting::hasOnlyWholeCharacterReferences (text, textLength))
             return;
     }
 
@@ -230,10 +242,11 @@ void TessalineAudioProcessor::setStateInformation (const void* data, int sizeInB
 std::unique_ptr<juce::XmlElement> TessalineAudioProcessor::legalState (const juce::XmlElement& loaded) const
 {
     // Only what the parameters can hold goes into the tree: one entry per parameter in their
-    // own order (the first the blob names), its value within range, or the default for no
-    // entry or no number at all. Anything
-    // else a damaged blob carries (second entries, repeated attributes, foreign children) would
-    // stay in the tree as written and make later saves differ from what a fresh instance reads.
+    // own order (the first the blob names), its value within range (a number beyond it, however
+    // long its exponent, at the nearer end), or the default for no entry or no number at all
+    // ("nan" and "inf" are none). Anything else a damaged blob carries (second entries,
+    // repeated attributes, foreign children) would stay in the tree as written and make later
+    // saves differ from what a fresh instance reads.
     auto state = std::make_unique<juce::XmlElement> (apvts.state.getType().toString());
 
     // In the order the tree already has them (a fresh tree's own), so that a state saved before
@@ -255,9 +268,10 @@ std::unique_ptr<juce::XmlElement> TessalineAudioProcessor::legalState (const juc
         const auto text = entry != nullptr && entry->hasTagName ("PARAM") ? entry->getStringAttribute ("value").trim()
                                                                           : juce::String();
         auto value = (double) ranged->convertFrom0to1 (ranged->getDefaultValue());
+        double number = 0.0;
 
-        if (text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && std::isfinite (text.getDoubleValue()))
-            value = juce::jlimit ((double) range.start, (double) range.end, text.getDoubleValue());
+        if (numberIn (text, number))
+            value = juce::jlimit ((double) range.start, (double) range.end, number);
 
         auto* legal = state->createNewChildElement ("PARAM");
         legal->setAttribute ("id", ranged->getParameterID());
@@ -291,8 +305,8 @@ void TessalineAudioProcessor::storeLegalValuesInState()
         // Numbers are compared as numbers: a NaN must not be turned into text on the way.
         if (stored.isString())
         {
-            const auto text = stored.toString().trim();
-            storedIsHeld = text.isNotEmpty() && text.containsOnly ("0123456789.-+eE") && text.getDoubleValue() == held;
+            double number = 0.0;
+            storedIsHeld = numberIn (stored.toString(), number) && number == held;
         }
         else if (stored.isDouble() || stored.isInt() || stored.isInt64() || stored.isBool())
         {

@@ -54,6 +54,23 @@ namespace Utf8Text
         return true;
     }
 
+    /** Whether the text ends at its first NUL (only NULs may follow it). The checks here stop
+        there, but JUCE's text classes keep what follows and its XML parser can step over a
+        NUL, so text beyond one would reach the parser unchecked. */
+    inline bool endsAtFirstNul (const char* text, size_t size) noexcept
+    {
+        size_t i = 0;
+
+        while (i < size && text[i] != 0)
+            ++i;
+
+        for (; i < size; ++i)
+            if (text[i] != 0)
+                return false;
+
+        return true;
+    }
+
     /** The same for a NUL-terminated text. */
     inline bool isWellFormed (const char* text) noexcept
     {

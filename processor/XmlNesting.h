@@ -96,6 +96,40 @@ namespace XmlNesting
         return true;
     }
 
+    /** Whether every character reference ("&#" ...) is whole: decimal digits or "x" and hex
+        digits, no more than JUCE's parser takes (12 and 8), then ';'. On one that ends early
+        (at the end of the text, say) the parser steps over the character that ended it, and
+        when that is the terminator it reads past the end of the text. Our writer only ever
+        writes whole ones. */
+    inline bool hasOnlyWholeCharacterReferences (const char* text, size_t size) noexcept
+    {
+        const auto isDecimal = [] (char c) { return c >= '0' && c <= '9'; };
+        const auto isHex = [isDecimal] (char c) { return isDecimal (c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
+
+        for (size_t i = 0; i + 1 < size; ++i)
+        {
+            if (text[i] != '&' || text[i + 1] != '#')
+                continue;
+
+            auto position = i + 2;
+            const auto hex = position < size && (text[position] == 'x' || text[position] == 'X');
+            position += hex ? 1 : 0;
+            const auto firstDigit = position;
+
+            while (position < size && (hex ? isHex (text[position]) : isDecimal (text[position])))
+                ++position;
+
+            const auto digits = position - firstDigit;
+
+            if (digits == 0 || digits > (hex ? 8u : 12u) || position >= size || text[position] != ';')
+                return false;
+
+            i = position;
+        }
+
+        return true;
+    }
+
     /** Whether the markup itself (tag and attribute names, outside quoted values) is ASCII, as
         ours always is: JUCE's parser reads past the end of its text on some documents with
         other characters in a tag. Values and text between tags may hold any character. */

@@ -1,4 +1,8 @@
 #include "PresetTestTools.h"
+#include "processor/DecimalText.h"
+
+#include <iterator>
+#include <limits>
 
 using namespace PresetTestTools;
 
@@ -275,6 +279,8 @@ TEST_F (PresetFolderTest, DamagedFilesAreRejectedWithoutHarm)
         write ("foreign.tslp", "<Other/>", 8),
         write ("binary.tslp", binary.getData(), binary.getSize()),
         write ("huge.tslp", huge.toRawUTF8(), huge.getNumBytesAsUTF8()),
+        write ("unfinished-reference.tslp", "<TessalinePreset>&#x1", 21),
+        write ("after-a-nul.tslp", "<TessalinePreset name=\"\0\xff\"/>", 28),
         folder().getChildFile ("missing.tslp"),
     };
 
@@ -318,4 +324,123 @@ TEST_F (PresetFolderTest, AFolderThatCannotBeCreatedChangesNothing)
     EXPECT_TRUE (folder().existsAsFile());
     EXPECT_EQ (folder().loadFileAsString(), "in the way");
     EXPECT_TRUE (folder().deleteFile());
+}
+
+//==============================================================================
+namespace
+{
+    /** Whether every real attribute of the element is a finite number in plain text. */
+    bool writesFiniteNumbers (const juce::XmlElement& element)
+    {
+        for (const auto* id : { "cutoff", "resonance", "drive", "makeupGain" })
+        {
+            const auto text = element.getStringAttribute (id);
+            double number = 0.0;
+
+            if (! DecimalText::parse (text.toRawUTF8(), text.getNumBytesAsUTF8(), number))
+                return false;
+        }
+
+        return true;
+    }
+}
+
+TEST_F (PresetFolderTest, NumbersInEveryFormReadAsTheirLeadingNumberAndSaveBackAsFiniteText)
+{
+    // A real is its leading number (0 when there is none: "nan" and "inf" are none), beyond the
+    // float range the largest float of its sign; an integer the integer part of its leading
+    // number, beyond the int range the nearer end of it. Ranges are left to applying.
+    constexpr auto floatMax = std::numeric_limits<float>::max();
+    constexpr auto intMax = std::numeric_limits<int>::max();
+    constexpr auto intMin = std::numeric_limits<int>::min();
+    struct Case { const char* text; float real; int integer; };
+
+    const Case cases[] = {
+        { "440.5",            440.5f,     440 },
+        { " 1e3 ",            1000.0f,    1 },
+        { "1e9999999999",     floatMax,   1 },
+        { "-1E9999999999",    -floatMax,  -1 },
+        { "1e39",             floatMax,   1 },
+        { "1e-9999999999",    0.0f,       1 },
+        { "nan",              0.0f,       0 },
+        { "inf",              0.0f,       0 },
+        { "-inf",             0.0f,       0 },
+        { "1,5",              1.0f,       1 },
+        { "",                 0.0f,       0 },
+        { "2147483648",       2147483648.0f,  intMax },
+        { "-2147483649",      -2147483649.0f, intMin },
+        { "99999999999999999999", 1e20f,  intMax },
+    };
+
+    juce::String bankText ("<TessalineBank name=\"Numbers\">");
+
+    for (const auto& c : cases)
+    {
+        const auto text = juce::String (c.text);
+        const auto presetText = "<TessalinePreset name=\"" + text + "\" cutoff=\"" + text + "\" resonance=\"" + text
+                                + "\" drive=\"" + text + "\" makeupGain=\"" + text + "\" mode=\"" + text + "\" slope=\""
+                                + text + "\" oversampling=\"" + text + "\"/>";
+        bankText << presetText;
+
+        Preset expected;
+        expected.name = c.text;
+        expected.cutoff = expected.resonance = expected.drive = expected.makeupGain = c.real;
+        expected.mode = expected.slope = expected.oversampling = c.integer;
+
+        Preset read;
+        ASSERT_TRUE (readPresetXml (*parse (presetText), read)) << c.text;
+        EXPECT_TRUE (samePreset (read, expected)) << c.text << " read as " << read.cutoff << ", " << read.mode;
+
+        // As Load Preset copies it into the folder.
+        savePresetToFolder (read);
+        const auto saved = juce::parseXML (getPresetFileFor (read.name));
+        ASSERT_NE (saved, nullptr) << c.text;
+        EXPECT_TRUE (writesFiniteNumbers (*saved)) << saved->toString();
+
+        Preset again;
+        ASSERT_TRUE (readPresetFile (getPresetFileFor (read.name), again)) << c.text;
+        EXPECT_TRUE (samePreset (again, expected)) << c.text;
+    }
+
+    // The same presets in a bank, read and exported again.
+    const auto bankFile = writeToFolder ("numbers.tslb", bankText + "</TessalineBank>");
+    juce::Array<Preset> presets;
+    juce::String bankName;
+    ASSERT_TRUE (readBankFile (bankFile, presets, bankName));
+    ASSERT_EQ (presets.size(), (int) std::size (cases));
+
+    const auto exported = folder().getChildFile ("exported.tslb");
+    writeBankFile (exported, presets);
+    const auto bank = juce::parseXML (exported);
+    ASSERT_NE (bank, nullptr);
+
+    for (auto* element : bank->getChildIterator())
+        EXPECT_TRUE (writesFiniteNumbers (*element)) << element->toString();
+
+    juce::Array<Preset> again;
+    ASSERT_TRUE (readBankFile (exported, again, bankName));
+    ASSERT_EQ (again.size(), presets.size());
+
+    for (int i = 0; i < presets.size(); ++i)
+        EXPECT_TRUE (samePreset (again[i], presets[i])) << cases[i].text;
+}
+
+TEST (PresetXml, ValuesThatAreNoFiniteNumberAreWrittenAsAFileWouldReadThem)
+{
+    constexpr auto nan = std::numeric_limits<float>::quiet_NaN();
+    constexpr auto inf = std::numeric_limits<float>::infinity();
+
+    auto odd = makePreset ("odd", nan, inf);
+    odd.drive = -inf;
+    odd.makeupGain = 2.0f;
+
+    const auto element = createPresetXml (odd);
+    EXPECT_EQ (element->getStringAttribute ("cutoff"), "0.0");
+    EXPECT_TRUE (writesFiniteNumbers (*element)) << element->toString();
+
+    const auto read = readBack (odd);
+    EXPECT_EQ (read.cutoff, 0.0f);
+    EXPECT_EQ (read.resonance, std::numeric_limits<float>::max());
+    EXPECT_EQ (read.drive, -std::numeric_limits<float>::max());
+    EXPECT_EQ (read.makeupGain, 2.0f);
 }

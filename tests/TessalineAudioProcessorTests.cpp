@@ -1,3 +1,4 @@
+#include "processor/DecimalText.h"
 #include "processor/ParameterIds.h"
 #include "tests/ProcessorTestTools.h"
 #include "tests/SignalTools.h"
@@ -438,4 +439,53 @@ TEST (TessalineAudioProcessor, IgnoresMidi)
 
     EXPECT_EQ (channelOf (withMidi, 0), channelOf (withoutMidi, 0));
     EXPECT_EQ (midi.getNumEvents(), 2);
+}
+
+TEST (TessalineAudioProcessor, StateNumbersInEveryFormLoadClampedOrAsDefaultAndSaveAsFiniteText)
+{
+    // A number beyond the range (however long its exponent) lands on the nearer end; what is no
+    // number at all leaves the parameter at its default.
+    struct Case { const char* text; float cutoff, drive; };
+
+    const Case cases[] = {
+        { "1000",             1000.0f,  10.0f },
+        { " 1000 ",           1000.0f,  10.0f },
+        { "1e3",              1000.0f,  10.0f },
+        { "1e9999999999",     20000.0f, 10.0f },
+        { "-1e9999999999",    20.0f,    1.0f },
+        { "1e400",            20000.0f, 10.0f },
+        { "1e-9999999999",    20.0f,    1.0f },
+        { "nan",              20000.0f, 1.0f },
+        { "inf",              20000.0f, 1.0f },
+        { "-inf",             20000.0f, 1.0f },
+        { "1,5",              20000.0f, 1.0f },
+        { "0x10",             20000.0f, 1.0f },
+        { "",                 20000.0f, 1.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        TessalineAudioProcessor processor;
+        const auto blob = blobFromXml (juce::String (R"(<PARAMETERS><PARAM id="cutoff" value=")") + c.text
+                                       + R"("/><PARAM id="drive" value=")" + c.text + R"("/></PARAMETERS>)");
+        processor.setStateInformation (blob.getData(), (int) blob.getSize());
+
+        EXPECT_NEAR (raw (processor, "cutoff"), c.cutoff, 0.01f) << c.text;
+        EXPECT_FLOAT_EQ (raw (processor, "drive"), c.drive) << c.text;
+
+        const auto saved = stateOf (processor);
+        const auto xml = juce::AudioProcessor::getXmlFromBinary (saved.getData(), (int) saved.getSize());
+        ASSERT_NE (xml, nullptr) << c.text;
+
+        for (auto* param : xml->getChildIterator())
+        {
+            const auto value = param->getStringAttribute ("value");
+            double number = 0.0;
+            EXPECT_TRUE (DecimalText::parse (value.toRawUTF8(), value.getNumBytesAsUTF8(), number)) << c.text << ": " << value;
+        }
+
+        TessalineAudioProcessor fresh;
+        fresh.setStateInformation (saved.getData(), (int) saved.getSize());
+        EXPECT_EQ (allRawValues (fresh), allRawValues (processor)) << c.text;
+    }
 }

@@ -3,8 +3,13 @@
 // loads state, opens and closes the editor. Built under ThreadSanitizer by
 // scripts/ci-tsan.sh, where any data race fails the run; in the normal build it checks that
 // the audio stays finite and that the last state the main thread set is the one that holds.
+//
+// Each test does its rounds and then goes on with more until it has run for
+// TESSALINE_THREAD_TEST_SECONDS (unset: no more than the rounds), so the TSan stage can give
+// races the time to show while the normal build's run stays short.
 
 #include "presets/PresetLibrary.h"
+#include "processor/DecimalText.h"
 #include "processor/ParameterIds.h"
 #include "tests/MessageLoopTools.h"
 #include "tests/ProcessorTestTools.h"
@@ -20,6 +25,9 @@
 #include <X11/Xlib.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -27,6 +35,29 @@
 namespace
 {
     constexpr int rounds = 40;
+
+    /** Whether a test should do another round: until it has done its rounds, then until
+        TESSALINE_THREAD_TEST_SECONDS have passed since it began. */
+    struct Duration
+    {
+        explicit Duration (int atLeast) : minimumRounds (atLeast) {}
+
+        bool wantsRound (int round) const
+        {
+            return round < minimumRounds || std::chrono::steady_clock::now() < end;
+        }
+
+        static std::chrono::steady_clock::duration fromEnvironment()
+        {
+            const auto* variable = std::getenv ("TESSALINE_THREAD_TEST_SECONDS");
+            const std::string text = variable != nullptr ? variable : "";
+            const auto seconds = juce::jlimit (0.0, 86400.0, DecimalText::leadingNumber (text.data(), text.size()));
+            return std::chrono::duration_cast<std::chrono::steady_clock::duration> (std::chrono::duration<double> (seconds));
+        }
+
+        const int minimumRounds;
+        const std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + fromEnvironment();
+    };
 
     /** Counts the blocks the audio thread got through and the samples it saw that were not
         finite, from the audio thread; read on the main thread. */
@@ -96,8 +127,9 @@ TEST (ThreadSafety, ProcessorKeepsProcessingWhileTheMainThreadChangesEverything)
 
     juce::MemoryBlock lastSaved;
     tally.waitForBlocks (1);
+    const Duration duration (rounds);
 
-    for (int round = 0; round < rounds; ++round)
+    for (int round = 0; duration.wantsRound (round); ++round)
     {
         // A knob gesture, recorded for undo, then every parameter moved as a host would.
         library.pushUndoSnapshot();
@@ -240,8 +272,9 @@ TEST (ThreadSafety, ClapPluginKeepsProcessingWhileTheHostAndTheEditorChangeEvery
 
     std::vector<uint8_t> lastSaved;
     tally.waitForBlocks (1);
+    const Duration duration (rounds / 4);
 
-    for (int round = 0; round < rounds / 4; ++round)
+    for (int round = 0; duration.wantsRound (round); ++round)
     {
         // The editor opens in the host's window and is used while it is open.
         clap_window_t window {};

@@ -148,3 +148,48 @@ TEST (XmlNesting, MarkupOutsideValuesMustBeAscii)
     for (const auto& [text, accepted] : cases)
         EXPECT_EQ (XmlNesting::hasAsciiMarkup (text.data(), text.size()), accepted) << text;
 }
+
+TEST (XmlNesting, CharacterReferencesMustBeWholeAndTextMustEndAtItsFirstNul)
+{
+    // JUCE's parser steps over the character that ends an unfinished reference: at the end of
+    // the text, or at a NUL with more behind it, that is past what was checked.
+    const std::pair<std::string, bool> references[] = {
+        { "<a>&#13;&#10;&#x41;&#X7fFfFfFf;&#999999999999;</a>", true },
+        { "<a>&amp; &lt; &#</a>", false },
+        { "<TessalinePreset>&#x1", false },                 // found by the fuzzer
+        { "<a b=\"&#x;\"/>", false },
+        { "<a b=\"&#12\"/>", false },
+        { "<a>&#x123456789;</a>", false },                  // more digits than the parser takes
+        { "<a>&#1234567890123;</a>", false },
+        { "<a>&#x1g;</a>", false },
+        { "<a>& #1</a>", true },                            // no reference at all
+    };
+
+    for (const auto& [text, accepted] : references)
+        EXPECT_EQ (XmlNesting::hasOnlyWholeCharacterReferences (text.data(), text.size()), accepted) << text;
+
+    const std::pair<std::string, bool> nuls[] = {
+        { std::string ("<a/>"), true },
+        { std::string ("<a/>\0\0", 6), true },
+        { std::string ("<a b=\"\0\xff\"/>", 11), false },
+        { std::string ("\0<a/>", 5), false },
+    };
+
+    for (const auto& [text, accepted] : nuls)
+        EXPECT_EQ (Utf8Text::endsAtFirstNul (text.data(), text.size()), accepted) << text.size();
+}
+
+TEST (XmlNesting, PresetFilesAndStatesWithAnUnfinishedReferenceAreRefused)
+{
+    TessalineAudioProcessor processor;
+    ProcessorTestTools::setRaw (processor, "drive", 4.0f);
+    const std::string xml = "<PARAMETERS><PARAM id=\"drive\" value=\"2.0\"/>&#x1";
+    juce::MemoryBlock blob;
+    blob.append ("VC2!", 4);
+    const auto length = juce::ByteOrder::swapIfBigEndian ((juce::uint32) xml.size());
+    blob.append (&length, 4);
+    blob.append (xml.data(), xml.size());
+
+    processor.setStateInformation (blob.getData(), (int) blob.getSize());
+    EXPECT_EQ (ProcessorTestTools::raw (processor, "drive"), 4.0f);
+}

@@ -1,13 +1,10 @@
 #include "targets/clap/ClapParameterBridge.h"
 
+#include "processor/DecimalText.h"
 #include "processor/Utf8Text.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
-#include <limits>
-#include <string>
-#include <system_error>
 
 thread_local bool ClapParameterBridge::applyingHostChange [[gnu::tls_model ("initial-exec")]] = false;
 
@@ -19,80 +16,6 @@ namespace
             return hosted->getParameterID();
 
         return juce::String (parameter.getParameterIndex());
-    }
-
-    /** Reads [sign] digits [. digits] [e [sign] digits] and nothing else, whatever the locale.
-        Beyond the double range it gives the largest value of that sign, below it zero. */
-    bool parseDecimal (const std::string& text, double& result)
-    {
-        size_t position = 0;
-        const auto digitsAt = [&text] (size_t from)
-        {
-            auto end = from;
-
-            while (end < text.size() && text[end] >= '0' && text[end] <= '9')
-                ++end;
-
-            return end - from;
-        };
-
-        const auto negative = position < text.size() && text[position] == '-';
-
-        if (position < text.size() && (text[position] == '+' || text[position] == '-'))
-            ++position;
-
-        const auto numberStart = position;
-        const auto integerDigits = digitsAt (position);
-        position += integerDigits;
-        size_t fractionDigits = 0;
-
-        if (position < text.size() && text[position] == '.')
-        {
-            fractionDigits = digitsAt (position + 1);
-            position += 1 + fractionDigits;
-        }
-
-        if (integerDigits + fractionDigits == 0)
-            return false;
-
-        auto exponentNegative = false;
-
-        if (position < text.size() && (text[position] == 'e' || text[position] == 'E'))
-        {
-            auto exponentStart = position + 1;
-
-            if (exponentStart < text.size() && (text[exponentStart] == '+' || text[exponentStart] == '-'))
-                exponentNegative = text[exponentStart++] == '-';
-
-            const auto exponentDigits = digitsAt (exponentStart);
-
-            if (exponentDigits == 0)
-                return false;
-
-            position = exponentStart + exponentDigits;
-        }
-
-        if (position != text.size())
-            return false;
-
-        const auto* first = text.data() + numberStart;
-        const auto* last = text.data() + text.size();
-        double magnitude = 0.0;
-        const auto [end, error] = std::from_chars (first, last, magnitude);
-
-        if (error == std::errc::result_out_of_range)
-        {
-            // Too small comes with a negative exponent or only zeros before the point.
-            const auto tooSmall = exponentNegative || text.find_first_not_of ("0", numberStart) == numberStart + integerDigits;
-            magnitude = tooSmall ? 0.0 : std::numeric_limits<double>::max();
-        }
-        else if (error != std::errc() || end != last)
-        {
-            return false;
-        }
-
-        result = negative ? -magnitude : magnitude;
-        return true;
     }
 
     void copyText (const juce::String& text, char* destination, size_t size)
@@ -196,7 +119,8 @@ bool ClapParameterBridge::valueToText (clap_id id, double value, char* display, 
     if (parameter == nullptr || display == nullptr || size == 0 || ! std::isfinite (value))
         return false;
 
-    const auto normalised = juce::jlimit (0.0f, 1.0f, static_cast<float> (value));
+    // Clamped before it is narrowed: a double beyond the float range has no float to become.
+    const auto normalised = static_cast<float> (juce::jlimit (0.0, 1.0, value));
     copyText (parameter->getText (normalised, static_cast<int> (size) - 1), display, size);
     return true;
 }
@@ -234,9 +158,10 @@ bool ClapParameterBridge::textToValue (clap_id id, const char* display, double& 
     if (label.isNotEmpty() && number.endsWithIgnoreCase (label))
         number = number.dropLastCharacters (label.length()).trimEnd();
 
+    // Beyond the double range the shared reader gives the largest value of that sign, below it zero.
     double parsed = 0.0;
 
-    if (ranged == nullptr || ! parseDecimal (number.toStdString(), parsed))
+    if (ranged == nullptr || ! DecimalText::parse (number.toRawUTF8(), number.getNumBytesAsUTF8(), parsed))
         return false;
 
     const auto& range = ranged->getNormalisableRange();
@@ -295,7 +220,8 @@ void ClapParameterBridge::applyHostValue (const clap_event_param_value_t& event)
     const auto index = static_cast<size_t> (indexOf (event.param_id));
 
     // setValue writes the parameter's atomic and tells no listener; they hear on the main thread.
-    parameters[index]->setValue (juce::jlimit (0.0f, 1.0f, static_cast<float> (event.value)));
+    // Clamped as a double first: a value beyond the float range is never narrowed.
+    parameters[index]->setValue (static_cast<float> (juce::jlimit (0.0, 1.0, event.value)));
     notificationsDue[index].store (true, std::memory_order_release);
 }
 
