@@ -96,20 +96,44 @@ namespace XmlNesting
         return true;
     }
 
-    /** Whether every character reference ("&#" ...) is whole: decimal digits or "x" and hex
-        digits, no more than JUCE's parser takes (12 and 8), then ';'. On one that ends early
-        (at the end of the text, say) the parser steps over the character that ended it, and
-        when that is the terminator it reads past the end of the text. Our writer only ever
-        writes whole ones. */
+    /** Whether every reference is whole and one our writer writes: a character reference
+        ("&#" decimal digits, or "x" and hex digits, no more than JUCE's parser takes: 12 and 8,
+        then ';') or one of XML's five predefined entities. On a character reference that ends
+        early (at the end of the text, say) the parser steps over the character that ended it,
+        and when that is the terminator it reads past the end of the text. Any other '&' makes
+        it take everything up to the next ';' for an entity's name, and a name that starts with
+        '<' is parsed again as markup from a string of its own, where a reference the ';' was
+        taken from reads past that string's end. */
     inline bool hasOnlyWholeCharacterReferences (const char* text, size_t size) noexcept
     {
         const auto isDecimal = [] (char c) { return c >= '0' && c <= '9'; };
         const auto isHex = [isDecimal] (char c) { return isDecimal (c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
-
-        for (size_t i = 0; i + 1 < size; ++i)
+        const auto startsWith = [text, size] (size_t position, const char* word)
         {
-            if (text[i] != '&' || text[i + 1] != '#')
+            for (; *word != 0; ++word, ++position)
+                if (position >= size || text[position] != *word)
+                    return false;
+
+            return true;
+        };
+
+        for (size_t i = 0; i < size; ++i)
+        {
+            if (text[i] != '&')
                 continue;
+
+            if (i + 1 >= size || text[i + 1] != '#')
+            {
+                bool predefined = false;
+
+                for (auto* entity : { "amp;", "lt;", "gt;", "quot;", "apos;" })
+                    predefined = predefined || startsWith (i + 1, entity);
+
+                if (! predefined)
+                    return false;
+
+                continue;
+            }
 
             auto position = i + 2;
             const auto hex = position < size && (text[position] == 'x' || text[position] == 'X');

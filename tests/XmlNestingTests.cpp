@@ -162,7 +162,11 @@ TEST (XmlNesting, CharacterReferencesMustBeWholeAndTextMustEndAtItsFirstNul)
         { "<a>&#x123456789;</a>", false },                  // more digits than the parser takes
         { "<a>&#1234567890123;</a>", false },
         { "<a>&#x1g;</a>", false },
-        { "<a>& #1</a>", true },                            // no reference at all
+        { "<a>&amp;&lt;&gt;&quot;&apos;</a>", true },       // the predefined entities
+        { "<a>& #1</a>", false },                           // a bare '&': an entity up to the next ';'
+        { "<a>&nbsp;</a>", false },                         // an entity our writer never writes
+        { "<a>x&<a><b>&#xa;</a>", false },                  // found by the fuzzer: "<a><b>&#xa" taken for a name
+        { "<a>&amp</a>", false },
     };
 
     for (const auto& [text, accepted] : references)
